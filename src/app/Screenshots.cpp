@@ -1,0 +1,131 @@
+// Renders the pages that exist to PNG files: velmora-screenshots OUTPUT_FOLDER
+#include "app/CKestrumApp.h"
+#include "app/CSysInfoAboutDlg.h"
+#include "app/Physical_DriveDialog.h"
+#include "scan/DisplayFormats.h"
+#include "ui/CCheckListCtrl.h"
+#include "ui/CXHtmlTreeWidget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+using namespace velmora;
+
+namespace {
+
+bool save(QWidget* w, const QString& dir, const char* name) {
+    if (!w->testAttribute(Qt::WA_Resized))
+        w->adjustSize();
+    w->show();
+    QCoreApplication::processEvents();
+    QString path = dir + QLatin1Char('/') + QLatin1String(name);
+    bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// A result tree and file list as a scan would leave them.
+QWidget* treeAndListDemo() {
+    auto* page = new QWidget;
+    page->setWindowTitle(QStringLiteral("Velmora"));
+    auto* layout = new QVBoxLayout(page);
+    auto* split = new QSplitter(page);
+    auto* treeWidget = new CXHtmlTreeWidget(split);
+    treeWidget->setObjectName(QStringLiteral("1042"));
+    auto* list = new CCheckListCtrl(split);
+    list->setObjectName(QStringLiteral("1268"));
+    split->addWidget(treeWidget);
+    split->addWidget(list);
+    split->setSizes({300, 820});
+    layout->addWidget(split);
+
+    CXHtmlTree& t = treeWidget->tree();
+    TreeItem root = t.insertItem("ROOT", kFolderImage, kFolderImage);
+    TreeItem docs = t.insertItem("Documents", kFolderImage, kFolderImage, root);
+    TreeItem photos = t.insertItem("Photos", kFolderImage, kFolderImage, root);
+    TreeItem old = t.insertItem("Old projects", kFolderImage, kFolderImage, root);
+    t.setItemTextColor(old, kDeletedColor);
+    t.insertItem(kDummyItemText, kDummyImage, kDummyImage, old);
+    TreeItem music = t.insertItem("Music", kFolderImage, kFolderImage, root);
+    t.insertItem(kDummyItemText, kDummyImage, kDummyImage, music);
+    struct File {
+        TreeItem parent;
+        const char* name;
+        bool deleted;
+    } files[] = {{docs, "report.pdf", false}, {docs, "budget.xlsx", true}, {docs, "notes.txt", false},
+                 {photos, "holiday.jpg", false}, {photos, "beach.png", true}, {photos, "clip.mp4", false}};
+    for (auto& f : files) {
+        int image = fileImageIndex(f.name);
+        TreeItem k = t.insertItem(f.name, image, image, f.parent);
+        if (f.deleted)
+            t.setItemTextColor(k, kDeletedColor);
+    }
+    t.setCheck(photos, true);
+    t.setCheck(t.firstChild(docs), true);
+    t.expandItem(root);
+    t.expandItem(docs);
+    t.expandItem(photos);
+    treeWidget->syncNow();
+
+    const char* columns[] = {"File Name", "Creation Time", "Access Time", "Modification Time", "Size", "Attribute"};
+    int widths[] = {150, 150, 150, 150, 80, 70};
+    for (int c = 0; c < 6; ++c)
+        list->insertColumn(c, QLatin1String(columns[c]), widths[c]);
+    list->initCheckHeader();
+    struct Row {
+        const char* name;
+        int64_t time;
+        uint64_t size;
+        uint32_t flags;
+    } rows[] = {{"holiday.jpg", 1625134500, 2456789, 0x20},
+                {"beach.png", 1610732400, 734003, 0x21},
+                {"clip.mp4", 1655000000, 48234496, 0x20}};
+    for (int r = 0; r < 3; ++r) {
+        list->insertItem(r, QLatin1String(rows[r].name));
+        for (int c = 1; c <= 3; ++c)
+            list->setItemText(r, c, QString::fromStdString(display::unixTimeText(rows[r].time + c * 3600)));
+        list->setItemText(r, 4, QString::fromStdString(display::sizeText(rows[r].size)));
+        list->setItemText(r, 5, QString::fromStdString(display::ntfsAttributeText(rows[r].flags)));
+        list->setCheck(r, true);
+    }
+    page->resize(1140, 300);
+    return page;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ScriptedDialogs dialogs;
+    AppOptions options;
+    options.lockName = "velmora-screenshots";
+    options.dialogs = &dialogs;
+    options.exitProcess = [](int) {};
+    CKestrumApp app(std::move(options));
+    QApplication qt(argc, argv);
+    ensureIconTheme();
+    QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QDir().mkpath(dir);
+    bool ok = true;
+
+    CSysInfoAboutDlg about(app);
+    ok &= save(&about, dir, "about.png");
+
+    Physical_DriveDialog drives(app, nullptr);
+    drives.initPage();
+    ok &= save(&drives, dir, "drive-selection.png");
+
+    QWidget* demo = treeAndListDemo();
+    ok &= save(demo, dir, "result-tree-and-list.png");
+    delete demo;
+    return ok ? 0 : 1;
+}
