@@ -124,6 +124,28 @@ int main(int argc, char** argv) {
     drives.initPage();
     ok &= save(&drives, dir, "drive-selection.png");
 
+    // The Help menu, dropped down over the page.
+    {
+        auto* help = drives.findChild<QPushButton*>(QStringLiteral("1326"));
+        QMenu* menu = help->menu();
+        QPoint at = help->mapTo(&drives, QPoint(0, help->height()));
+        menu->popup(help->mapToGlobal(QPoint(0, help->height())));
+        QCoreApplication::processEvents();
+        QPixmap page = drives.grab();
+        QPixmap dropped = menu->grab();
+        QPixmap canvas(page.width(), std::max(page.height(), at.y() + dropped.height()));
+        canvas.fill(drives.palette().window().color());
+        QPainter p(&canvas);
+        p.drawPixmap(0, 0, page);
+        p.drawPixmap(at.x(), std::min(at.y(), canvas.height() - dropped.height()), dropped);
+        p.end();
+        menu->hide();
+        QString path = dir + QStringLiteral("/help-menu.png");
+        bool saved = canvas.save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+        ok &= saved;
+    }
+
     QWidget* demo = treeAndListDemo();
     ok &= save(demo, dir, "result-tree-and-list.png");
     delete demo;

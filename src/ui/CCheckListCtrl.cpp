@@ -36,6 +36,7 @@ CCheckListCtrl::CCheckListCtrl(QWidget* parent) : QTreeWidget(parent), header_(n
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new Delegate(this));
     setColumnCount(0);
+    header_->setSectionsClickable(true); // the tree view turns it off when taking the header
     connect(header_, &QHeaderView::sectionClicked, this, &CCheckListCtrl::headerClicked);
 }
 
