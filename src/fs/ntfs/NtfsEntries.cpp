@@ -51,6 +51,15 @@ int64_t signExtend48(uint64_t v) {
 
 bool ntfs::fileNameOf(const Record& r, FileName& out) const { return chooseFileName(r.bytes, r.attributes, out); }
 
+void ntfs::applyFileName(const FileName& fn, NtfsEntry& e) {
+    e.name = fn.name;
+    e.parentIndex = signExtend48(fn.parentReference);
+    e.parentSequence = referenceSequence(fn.parentReference);
+    e.allocatedSize = fn.allocatedSize;
+    if ((fn.flags & kFileNameDirectoryFlag) || (e.recordFlags & kRecordDirectory))
+        e.kind = 'D';
+}
+
 void ntfs::parseRecordBytes(Bytes rec, NtfsEntry& e) {
     RecordHeader h = decodeRecordHeader(rec);
     if (!h.isFile)
@@ -58,21 +67,32 @@ void ntfs::parseRecordBytes(Bytes rec, NtfsEntry& e) {
     std::memcpy(e.signature, "FILE", 4);
     e.recordFlags = h.flags;
     e.sequence = h.sequence;
+    auto attrs = ntfsfmt::collectAttributes(rec);
+    FileName fn;
+    bool named = chooseFileName(rec, attrs, fn);
     // Extension records carry attributes of their base record, not a file of their own.
     if (h.baseReference != 0) {
         e.isExtension = true;
+        if (named)
+            extensionNames_.push_back({h.baseReference, std::move(fn)});
         return;
     }
-    auto attrs = ntfsfmt::collectAttributes(rec);
-    FileName fn;
-    if (!chooseFileName(rec, attrs, fn))
-        return;
-    e.name = fn.name;
-    e.parentIndex = signExtend48(fn.parentReference);
-    e.parentSequence = referenceSequence(fn.parentReference);
-    e.allocatedSize = fn.allocatedSize;
-    if ((fn.flags & kFileNameDirectoryFlag) || (h.flags & kRecordDirectory))
-        e.kind = 'D';
+    if (named)
+        applyFileName(fn, e);
+}
+
+void ntfs::nameFromExtensions() {
+    for (const ExtensionName& x : extensionNames_) {
+        uint64_t b = referenceRecord(x.baseReference);
+        if (b >= entries.size())
+            continue;
+        NtfsEntry& base = entries[size_t(b)];
+        uint16_t seq = referenceSequence(x.baseReference);
+        if (!base.isFile() || base.isExtension || !base.name.empty() || (seq != 0 && seq != base.sequence))
+            continue;
+        applyFileName(x.fileName, base);
+    }
+    extensionNames_.clear();
 }
 
 void ntfs::parseEntry(uint64_t recordOffset, uint32_t position) {

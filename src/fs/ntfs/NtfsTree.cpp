@@ -32,6 +32,7 @@ void ntfs::buildTree() {
         const size_t n = entries.size();
         setRange(0, int64_t(n));
         resetLinks();
+        extensionNames_.clear();
         std::vector<uint8_t> piece;
         std::vector<uint8_t> rec(recordBytes);
         const size_t perPiece = std::max<size_t>(1, kParsePieceBytes / recordBytes);
@@ -65,6 +66,7 @@ void ntfs::buildTree() {
             }
             i = j;
         }
+        nameFromExtensions();
         // Linking after parsing: a parent later in the MFT is known by the time its child is linked.
         for (size_t k = 0; k < n; ++k)
             linkEntry(int64_t(k));

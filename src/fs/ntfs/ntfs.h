@@ -183,6 +183,14 @@ private:
 
     bool loadRecord(uint64_t offset, Record& out);
     void parseRecordBytes(Bytes fixedRecord, NtfsEntry& e);
+    // A base record too full for its file name keeps it in an extension record.
+    struct ExtensionName {
+        uint64_t baseReference;
+        ntfsfmt::FileName fileName;
+    };
+    void applyFileName(const ntfsfmt::FileName& fn, NtfsEntry& e);
+    void nameFromExtensions();
+    std::vector<ExtensionName> extensionNames_;
     void linkEntry(int64_t position);
     void resetLinks();
     bool searchForMft();

@@ -1,0 +1,28 @@
+// Helpers shared by the NTFS tests: SHA-256 of files and the manifests the fixture builders write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+// Hex SHA-256 of a file's content; empty when it cannot be read.
+std::string sha256File(const std::filesystem::path& file);
+std::string sha256Bytes(const uint8_t* data, size_t size);
+
+struct ManifestRow {
+    std::string path;     // below the volume's root, "/"-separated
+    std::string sha256;
+    uint64_t size = 0;
+    int64_t mtimeNs = 0;
+    bool deleted = false;
+};
+
+std::vector<ManifestRow> readManifest(const std::filesystem::path& file);
+
+// The path a recovered file gets below the output folder: each component trimmed of blanks.
+std::string recoveredPath(const std::string& volumePath);
+
+} // namespace velmora::test

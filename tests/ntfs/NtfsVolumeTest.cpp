@@ -1,0 +1,161 @@
+// The parser on volumes made by mkntfs and filled (and partly deleted) through ntfs-3g.
+#include "NtfsTestSupport.h"
+
+#include "Fixtures.h"
+#include "disk/readWriteInterface.h"
+#include "fs/common/OutputNames.h"
+#include "fs/common/TreeWalk.h"
+#include "fs/ntfs/ntfs.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+
+using namespace velmora;
+namespace sfs = std::filesystem;
+
+namespace {
+
+struct Scanned {
+    FileReadSeek reader;
+    ntfs parser;
+    bool ok = false;
+    explicit Scanned(const sfs::path& image, const std::string& sizeText = "") {
+        parser.reader = &reader;
+        parser.volume.sizeText = sizeText;
+        if (reader.open(image.string()))
+            ok = parser.scan();
+    }
+};
+
+// Every file and folder reachable from ROOT, by path.
+std::map<std::string, fs::WalkItem> listing(ntfs& p) {
+    std::map<std::string, fs::WalkItem> out;
+    fs::walkTree(p, [&](const fs::WalkItem& w) {
+        out[fs::joinPath(w.path)] = w;
+        return true;
+    });
+    return out;
+}
+
+// Where a manifest file ended up: at its own path, or (its folder gone) below ORPHAN_ENTRY.
+sfs::path findRecovered(const sfs::path& root, const test::ManifestRow& row) {
+    sfs::path direct = root / test::recoveredPath(row.path);
+    if (sfs::exists(direct))
+        return direct;
+    std::string base = test::recoveredPath(row.path.substr(row.path.rfind('/') + 1));
+    if (sfs::exists(root / "ORPHAN_ENTRY"))
+        for (auto& e : sfs::recursive_directory_iterator(root / "ORPHAN_ENTRY"))
+            if (e.path().filename() == base && test::sha256File(e.path()) == row.sha256)
+                return e.path();
+    return {};
+}
+
+void expectAllRecovered(const sfs::path& out, const std::vector<test::ManifestRow>& rows, bool checkTimes) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        sfs::path got = findRecovered(out, row);
+        ASSERT_FALSE(got.empty()) << "not recovered";
+        EXPECT_EQ(sfs::file_size(got), row.size);
+        EXPECT_EQ(test::sha256File(got), row.sha256);
+        if (checkTimes) {
+            struct stat st {};
+            ASSERT_EQ(::stat(got.c_str(), &st), 0);
+            EXPECT_EQ(int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, row.mtimeNs);
+        }
+    }
+}
+
+} // namespace
+
+TEST(NtfsVolume, RecoversEveryFileByteForByteWithItsTimes) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
+    auto rows = test::readManifest(dir / "manifest.tsv");
+    ASSERT_GT(rows.size(), 15u);
+    Scanned s(dir / "volume.img");
+    ASSERT_TRUE(s.ok);
+    test::TempDir tmp;
+    auto out = fs::OutputFolder::openRoot(tmp.path());
+    ASSERT_TRUE(out);
+    fs::RecoverSummary sum = fs::recoverTree(s.parser, *out, {});
+    EXPECT_EQ(sum.failures, 0u);
+    EXPECT_EQ(sum.unreadableBytes, 0u);
+    expectAllRecovered(tmp.path(), rows, true);
+    // The huge sparse file is written with holes, not with gigabytes of zeros.
+    struct stat st {};
+    ASSERT_EQ(::stat((tmp.path() / "big-sparse.bin").c_str(), &st), 0);
+    EXPECT_LT(uint64_t(st.st_blocks) * 512, 64ull << 20);
+}
+
+TEST(NtfsVolume, TreeShowsSystemFilesFirstOrphanFolderLastAndDeletedEntriesMarked) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
+    Scanned s(dir / "volume.img");
+    ASSERT_TRUE(s.ok);
+    auto top = s.parser.topLevelEntries();
+    ASSERT_GE(top.size(), 6u);
+    // Record order below the root: $MFTMirr (1) … $AttrDef (4) first; $MFT (0) and the root
+    // itself (5) never; the orphan folder last.
+    std::vector<std::string> first;
+    for (size_t i = 0; i < 4; ++i)
+        first.push_back(s.parser.entries[size_t(top[i])].name);
+    EXPECT_EQ(first, (std::vector<std::string>{"$MFTMirr", "$LogFile", "$Volume", "$AttrDef"}));
+    for (size_t i = 1; i < top.size(); ++i)
+        EXPECT_LT(top[i - 1], top[i]);
+    EXPECT_EQ(top.back(), s.parser.orphanIndex);
+    for (int64_t t : top) {
+        EXPECT_NE(t, 0);
+        EXPECT_NE(t, s.parser.rootIndex);
+    }
+
+    auto all = listing(s.parser);
+    auto rows = test::readManifest(dir / "manifest.tsv");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        auto it = all.find(row.path);
+        if (it == all.end()) {
+            // Only a deleted file may have lost its folder.
+            ASSERT_TRUE(row.deleted);
+            continue;
+        }
+        EXPECT_EQ(it->second.description.deleted, row.deleted);
+        EXPECT_EQ(it->second.description.size, row.size);
+        EXPECT_FALSE(it->second.description.directory);
+        EXPECT_EQ(s.parser.fullPath(it->second.ref), row.path);
+    }
+    ASSERT_TRUE(all.count("trash/gone.bin"));
+    EXPECT_TRUE(all.count("docs/deep/a/b/c"));
+    EXPECT_TRUE(all.at("docs/deep/a/b/c").description.directory);
+    EXPECT_EQ(all.at("hello.txt").description.sizeText, "19 Bytes");
+    EXPECT_EQ(all.at("docs/report.bin").description.sizeText, "97.66 KB");
+}
+
+TEST(NtfsVolume, ZeroedBootSectorIsFoundThroughTheMftSearch) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
+    test::TempDir tmp;
+    sfs::path image = tmp.path() / "badboot.img";
+    ASSERT_EQ(test::run("cp --sparse=always '" + (dir / "volume.img").string() + "' '" + image.string() + "'"), 0);
+    {
+        std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+        std::vector<char> zeros(512, 0);
+        f.write(zeros.data(), 512);
+    }
+    Scanned s(image, "64   MB");
+    ASSERT_TRUE(s.ok);
+    EXPECT_FALSE(s.parser.runFromFirstEntry);
+    EXPECT_EQ(s.parser.clusterBytes, 4096u);
+    auto out = fs::OutputFolder::openRoot(tmp.path() / "out");
+    ASSERT_TRUE(out);
+    fs::RecoverOptions opt;
+    opt.paths = {"docs", "comp", "attrlist.bin", "sparse.bin"};
+    fs::RecoverSummary sum = fs::recoverTree(s.parser, *out, opt);
+    EXPECT_TRUE(sum.unmatchedPaths.empty());
+    EXPECT_EQ(sum.failures, 0u);
+    std::vector<test::ManifestRow> some;
+    for (const auto& r : test::readManifest(dir / "manifest.tsv"))
+        if (r.path.rfind("docs/", 0) == 0 || r.path.rfind("comp/", 0) == 0 || r.path == "attrlist.bin" ||
+            r.path == "sparse.bin")
+            some.push_back(r);
+    ASSERT_EQ(some.size(), 8u);
+    expectAllRecovered(tmp.path() / "out", some, true);
+}
