@@ -1,0 +1,221 @@
+#include "../app/QtTestApp.h"
+#include "Fixtures.h"
+
+#include "app/CKestrumApp.h"
+#include "app/VolumeScanDlg.h"
+#include "disk/readWriteInterface.h"
+#include "ui/CCheckListCtrl.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QThread>
+
+#include <chrono>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace velmora;
+namespace stdfs = std::filesystem;
+
+namespace {
+
+struct ManifestLine {
+    std::string sha, state, partition, path;
+};
+
+std::vector<ManifestLine> manifest() {
+    std::ifstream in(test::sourceDir() / "samples/sample-disk.manifest");
+    std::vector<ManifestLine> out;
+    std::string line;
+    while (std::getline(in, line)) {
+        ManifestLine m;
+        size_t a = line.find("  "), b = line.find("  ", a + 2), c = line.find("  ", b + 2);
+        m.sha = line.substr(0, a);
+        m.state = line.substr(a + 2, b - a - 2);
+        m.partition = line.substr(b + 2, c - b - 2);
+        m.path = line.substr(c + 2);
+        out.push_back(m);
+    }
+    return out;
+}
+
+std::string sha256(const stdfs::path& p) {
+    std::string out;
+    test::run("sha256sum '" + p.string() + "'", &out);
+    return out.substr(0, 64);
+}
+
+void settle(VolumeScanDlg& page) {
+    page.waitForWorker();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+TreeItem childNamed(CXHtmlTree& t, TreeItem parent, const std::string& name) {
+    for (TreeItem c : t.children(parent))
+        if (t.itemText(c) == name)
+            return c;
+    return kTreeRoot;
+}
+
+class ScanPage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::qtApp();
+        AppOptions o;
+        o.lockName = "scan-test-" + std::to_string(getpid());
+        o.dialogs = &dialogs;
+        o.exitProcess = [](int) {};
+        app = std::make_unique<CKestrumApp>(std::move(o));
+    }
+    std::unique_ptr<VolumeScanDlg> open(const stdfs::path& image, VolumeInfo v, int mode = 1) {
+        auto reader = std::make_unique<FileReadSeek>();
+        EXPECT_TRUE(reader->open(image.string()));
+        app->session.reader = std::move(reader);
+        return std::make_unique<VolumeScanDlg>(*app, nullptr, std::move(v), mode);
+    }
+    static VolumeInfo sampleNtfs() {
+        VolumeInfo v;
+        v.fsName = "NTFS";
+        v.volumeId = "0";
+        v.sizeText = "40   MB";
+        v.startSector = 2048;
+        return v;
+    }
+    ScriptedDialogs dialogs;
+    std::unique_ptr<CKestrumApp> app;
+};
+
+} // namespace
+
+TEST_F(ScanPage, SampleNtfsScansShowsDeletedInRedAndSavesTickedItems) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    auto page = open(image, sampleNtfs());
+    ASSERT_TRUE(page->initPage());
+    settle(*page);
+    const std::string done = "Scanning processing done.Select save button to save the data.";
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back(), done);
+    EXPECT_EQ(page->statusText().toStdString(), done);
+    EXPECT_FALSE(page->busy());
+    EXPECT_TRUE(page->findChild<QPushButton*>("1057")->isEnabled());
+
+    CXHtmlTree& t = page->resultTree();
+    TreeItem root = page->browser()->root();
+    EXPECT_EQ(t.itemText(root), "ROOT");
+    TreeItem old = childNamed(t, root, "Old Projects");
+    TreeItem docs = childNamed(t, root, "Documents");
+    TreeItem readme = childNamed(t, root, "readme.txt");
+    ASSERT_NE(old, kTreeRoot);
+    ASSERT_NE(docs, kTreeRoot);
+    ASSERT_NE(readme, kTreeRoot);
+    EXPECT_EQ(t.itemTextColor(old), kDeletedColor);
+    EXPECT_NE(t.itemTextColor(docs), kDeletedColor);
+    EXPECT_EQ(t.itemText(t.firstChild(old)), kDummyItemText);
+
+    // Clicking Documents lists its files, the deleted draft among them (red in the tree).
+    page->labelClicked(docs);
+    CCheckListCtrl* list = page->fileList();
+    std::vector<std::string> rows;
+    for (int r = 0; r < list->itemCount(); ++r)
+        rows.push_back(list->itemText(r, 0).toStdString());
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (std::vector<std::string>{"notes.txt", "old-draft.txt", "report.txt"}));
+    EXPECT_EQ(t.itemTextColor(childNamed(t, docs, "old-draft.txt")), kDeletedColor);
+
+    // Tick the deleted folder (never opened), a top-level file and one file of Documents via
+    // the list's check box.
+    t.setCheck(old, true);
+    t.setCheck(readme, true);
+    for (int r = 0; r < list->itemCount(); ++r)
+        if (list->itemText(r, 0) == "report.txt")
+            emit list->checkBoxClicked(r, CCheckListCtrl::kUnchecked);
+    EXPECT_TRUE(t.isChecked(childNamed(t, docs, "report.txt")));
+
+    test::TempDir out;
+    dialogs.folder = out.path();
+    dialogs.answers = {true};
+    page->savePressed();
+    settle(*page);
+    EXPECT_EQ(dialogs.messages.back(), "Saving Process Completed..");
+    EXPECT_EQ(page->statusText().toStdString(), "Saving Process Completed..");
+    EXPECT_EQ(page->destinationFolder().toStdString(), out.path().string());
+
+    std::vector<std::string> wanted = {"readme.txt", "Documents/report.txt", "Old Projects/plan.txt",
+                                       "Old Projects/budget.csv"};
+    for (const auto& m : manifest()) {
+        if (m.partition != "NTFS")
+            continue;
+        bool expected = std::find(wanted.begin(), wanted.end(), m.path) != wanted.end();
+        EXPECT_EQ(stdfs::exists(out.path() / m.path), expected) << m.path;
+        if (expected)
+            EXPECT_EQ(sha256(out.path() / m.path), m.sha) << m.path;
+    }
+    // The volume's modification time (the sample was filled with a fixed stamp).
+    struct stat st {};
+    ASSERT_EQ(::stat((out.path() / "Old Projects/plan.txt").c_str(), &st), 0);
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 2;
+    tm.tm_mday = 14;
+    tm.tm_hour = 9;
+    tm.tm_min = 26;
+    tm.tm_sec = 53;
+    EXPECT_EQ(st.st_mtime, timegm(&tm));
+
+    // A second save of the same items keeps both copies.
+    dialogs.answers = {true};
+    page->savePressed();
+    settle(*page);
+    EXPECT_TRUE(stdfs::exists(out.path() / "readme (2).txt"));
+    EXPECT_EQ(sha256(out.path() / "readme (2).txt"), sha256(out.path() / "readme.txt"));
+}
+
+TEST_F(ScanPage, PausesNestAndStopStillBuildsTheTree) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    auto page = open(image, sampleNtfs());
+    page->pauseGate().pause();
+    page->pauseGate().pause();
+    ASSERT_TRUE(page->initPage());
+    auto stillRunningAfter = [&](int ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return page->workerRunning();
+    };
+    EXPECT_TRUE(stillRunningAfter(300));
+    page->resumePressed();
+    EXPECT_TRUE(stillRunningAfter(300));  // one Resume is not enough after two Pauses
+    page->resumePressed();
+    settle(*page);
+    EXPECT_FALSE(page->busy());
+
+    // Stop right at the start of the walk: the finish still runs and a ROOT is there.
+    auto stopped = open(image, sampleNtfs());
+    stopped->pauseGate().pause();
+    ASSERT_TRUE(stopped->initPage());
+    stopped->stopPressed();
+    EXPECT_EQ(stopped->statusText().toStdString(),
+              "stop button pressed.Please wait for the process to be stopped.");
+    settle(*stopped);
+    EXPECT_EQ(dialogs.messages.back(), "Scanning processing done.Select save button to save the data.");
+    EXPECT_EQ(stopped->resultTree().itemText(stopped->browser()->root()), "ROOT");
+}
+
+TEST_F(ScanPage, UnknownFileSystemAndNothingTicked) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    VolumeInfo v = sampleNtfs();
+    v.fsName = "FAT12";
+    auto page = open(image, v);
+    page->initPage();
+    EXPECT_EQ(dialogs.messages.back(), "not a valid drive.");
+    EXPECT_EQ(page->statusText().toStdString(), "Not a valid Drive .Go back");
+    EXPECT_TRUE(page->findChild<QPushButton*>("1057")->isEnabled());
+
+    auto ntfsPage = open(image, sampleNtfs());
+    ntfsPage->initPage();
+    settle(*ntfsPage);
+    ntfsPage->savePressed();
+    EXPECT_EQ(dialogs.messages.back(), "Please select File or Folder to save");
+}
