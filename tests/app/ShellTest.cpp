@@ -4,10 +4,13 @@
 #include "app/CKestrumApp.h"
 #include "app/CSysInfoAboutDlg.h"
 #include "app/Physical_DriveDialog.h"
+#include "app/QtDialogs.h"
 #include "app/WizardPage.h"
 #include "ui/CXHtmlTreeWidget.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -17,7 +20,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace velmora;
@@ -272,4 +277,48 @@ TEST_F(Shell, NextBuildsASuccessorAndBackDestroysIt) {
     EXPECT_FALSE(first.showSuccessor(broken));
     EXPECT_TRUE(broken.isNull());
     EXPECT_TRUE(first.isVisible());
+}
+
+TEST(QtDialogs, AWorkerWaitsForTheAnswerGivenOnTheGuiThread) {
+    test::qtApp();
+    QtUserDialogs dialogs;
+    std::atomic<bool> done{false};
+    bool answer = false;
+    QThread* boxThread = nullptr;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // Answers the box as soon as it is up.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        boxThread = box->thread();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->button(QMessageBox::Yes)->click();
+    });
+    poll.start(5);
+    std::thread worker([&] {
+        answer = dialogs.askYesNo("Save deleted files too?", UserDialogs::Icon::Question);
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    worker.join();
+    EXPECT_TRUE(answer);
+    EXPECT_EQ(boxThread, QApplication::instance()->thread());
+    EXPECT_EQ(title, QStringLiteral("Velmora"));
+    EXPECT_EQ(text, QStringLiteral("Save deleted files too?"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+}
+
+TEST(QtDialogs, WindowsStyleFiltersBecomeQtFilters) {
+    EXPECT_EQ(QtUserDialogs::qtFilter("Text Files (*.txt)|*.txt|All Files (*.*)|*.*||"),
+              QStringLiteral("Text Files (*.txt);;All Files (*.*)"));
+    EXPECT_EQ(QtUserDialogs::qtFilter("Settings|*.txt;*.cfg|"), QStringLiteral("Settings (*.txt *.cfg)"));
+    EXPECT_EQ(QtUserDialogs::qtFilter("Images (*.png *.jpg)"), QStringLiteral("Images (*.png *.jpg)"));
 }
