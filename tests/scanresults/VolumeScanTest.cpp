@@ -151,8 +151,9 @@ TEST_F(ScanPage, SampleNtfsScansShowsDeletedInRedAndSavesTickedItems) {
             continue;
         bool expected = std::find(wanted.begin(), wanted.end(), m.path) != wanted.end();
         EXPECT_EQ(stdfs::exists(out.path() / m.path), expected) << m.path;
-        if (expected)
+        if (expected) {
             EXPECT_EQ(sha256(out.path() / m.path), m.sha) << m.path;
+        }
     }
     // The volume's modification time (the sample was filled with a fixed stamp).
     struct stat st {};
