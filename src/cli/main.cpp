@@ -5,10 +5,15 @@
 
 namespace velmora::cli {
 
+int cmdList(const Args& args);
+int cmdRecover(const Args& args);
+
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"partitions", "list the partitions of a disk or disk image", cmdPartitions},
         {"drives", "list physical drives and mounted volumes", cmdDrives},
+        {"list", "list the files and folders of a volume, deleted ones included", cmdList},
+        {"recover", "save files and folders of a volume below a folder", cmdRecover},
     };
     return table;
 }

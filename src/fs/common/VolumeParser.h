@@ -48,8 +48,10 @@ public:
     // Writes a file entry's content into `fd` (a new, empty file) and sets its times.
     virtual SaveOutcome saveContent(int fd, EntryRef entry) = 0;
 
-    // Set from another thread to make a running scan or save end early.
-    virtual void requestStop() = 0;
+    // The flag that makes a running scan or save end early; set from any thread (or a
+    // signal handler: it is a lock-free atomic).
+    virtual std::atomic<bool>& stopFlag() = 0;
+    void requestStop() { stopFlag().store(true); }
 };
 
 } // namespace velmora::fs

@@ -167,7 +167,7 @@ public:
     std::vector<fs::EntryRef> children(fs::EntryRef folder) override;
     fs::EntryDescription describe(fs::EntryRef entry) override;
     fs::SaveOutcome saveContent(int fd, fs::EntryRef entry) override { return saveTo(fd, entry); }
-    void requestStop() override { stopRequested = true; }
+    std::atomic<bool>& stopFlag() override { return stopRequested; }
 
     static constexpr uint64_t kScanChunkBytes = 10u * 1024 * 1024;
     static constexpr const char* kOrphanName = "ORPHAN_ENTRY";
