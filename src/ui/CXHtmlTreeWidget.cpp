@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QThread>
@@ -18,6 +19,34 @@ class Delegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     using QStyledItemDelegate::initStyleOption;
+
+    // A coloured item keeps a normal check box: only its text takes the colour.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QVariant colour = index.data(Qt::ForegroundRole);
+        if (!colour.isValid() || !index.data(Qt::CheckStateRole).isValid()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem full = option;
+        initStyleOption(&full, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &full, widget);
+
+        QStyleOptionViewItem rest = full;
+        rest.palette = option.palette;
+        rest.text.clear();
+        rest.features &= ~QStyleOptionViewItem::HasDisplay;
+        style->drawControl(QStyle::CE_ItemViewItem, &rest, painter, widget);
+
+        QStyleOptionViewItem text = full;
+        text.rect = textRect;
+        text.features = QStyleOptionViewItem::HasDisplay;
+        text.icon = QIcon();
+        text.checkState = Qt::Unchecked;
+        text.state &= ~QStyle::State_HasFocus;
+        style->drawControl(QStyle::CE_ItemViewItem, &text, painter, widget);
+    }
 };
 
 Qt::CheckState qtState(int state) {
