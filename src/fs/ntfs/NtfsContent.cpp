@@ -34,11 +34,16 @@ void ntfs::readClusters(int64_t lcn, uint64_t count, uint8_t* buf, fs::SaveOutco
     const uint64_t bytes = count * clusterBytes;
     std::memset(buf, 0, bytes);
     const uint64_t clusters = volumeClusters();
-    if (lcn >= 0 && uint64_t(lcn) < clusters && count <= clusters - uint64_t(lcn) &&
-        readVolume(uint64_t(lcn) * clusterBytes, buf, bytes))
+    if (lcn < 0 || uint64_t(lcn) >= clusters) {
+        result.unreadableBytes += bytes;
+        return;
+    }
+    uint64_t inside = std::min<uint64_t>(count, clusters - uint64_t(lcn));
+    result.unreadableBytes += (count - inside) * clusterBytes;
+    if (readVolume(uint64_t(lcn) * clusterBytes, buf, inside * clusterBytes))
         return;
     // One cluster at a time, so that only what cannot be read is left as zeros.
-    for (uint64_t k = 0; k < count; ++k) {
+    for (uint64_t k = 0; k < inside; ++k) {
         uint8_t* at = buf + k * clusterBytes;
         std::memset(at, 0, clusterBytes);
         int64_t c = lcn + int64_t(k);
@@ -63,8 +68,17 @@ bool ntfs::writeRuns(int fd, const NtfsDataStream& s, fs::SaveOutcome& result) {
             break;
         if (run.sparse)
             continue;  // a hole: zeros without writing them
-        if (__builtin_mul_overflow(run.count, clusterBytes, &runBytes))
-            runBytes = UINT64_MAX;
+        // Clusters past the end of the volume cannot hold data: such a run is cut there and
+        // the rest stays a hole (zeros).
+        uint64_t count = run.count;
+        const uint64_t volumeEnd = volumeClusters();
+        if (run.lcn < 0 || uint64_t(run.lcn) >= volumeEnd)
+            count = 0;
+        else
+            count = std::min<uint64_t>(count, volumeEnd - uint64_t(run.lcn));
+        if (count < run.count)
+            result.unreadableBytes += (run.count - count) * clusterBytes;
+        runBytes = count * clusterBytes;
         runBytes = std::min(runBytes, valid - start);
         for (uint64_t done = 0; done < runBytes;) {
             uint64_t n = std::min(piece, runBytes - done);
@@ -102,8 +116,15 @@ bool ntfs::writeCompressed(int fd, const NtfsDataStream& s, fs::SaveOutcome& res
             break;
         const uint64_t uv = u * cu;
         std::fill(lcns.begin(), lcns.end(), -1);
-        while (cursor < s.runs.size() && s.runs[cursor].vcn + s.runs[cursor].count <= uv)
+        while (cursor < s.runs.size() && (s.runs[cursor].vcn + s.runs[cursor].count <= uv || s.runs[cursor].sparse))
             ++cursor;
+        if (cursor == s.runs.size())
+            break;  // nothing but holes from here on
+        if (s.runs[cursor].vcn >= uv + cu) {
+            // Jump over sparse units at once rather than unit by unit.
+            u = s.runs[cursor].vcn / cu - 1;
+            continue;
+        }
         for (size_t r = cursor; r < s.runs.size() && s.runs[r].vcn < uv + cu; ++r) {
             const NtfsRun& run = s.runs[r];
             if (run.sparse)

@@ -99,10 +99,11 @@ bool ntfs::readBootSector() {
         int64_t mb = leadingNumber(volume.sizeText);
         volumeBytes = mb > 0 ? uint64_t(mb) * 1048576ULL : 0;
     }
-    // Without a size of its own the volume reaches to the end of the medium.
+    // Without a size of its own the volume reaches to the end of the medium, and it never
+    // reaches beyond it (a damaged size must not make every later bound meaningless).
     if (reader && reader->length > uint64_t(std::max<int64_t>(reader->baseOffset, 0))) {
         uint64_t rest = reader->length - uint64_t(std::max<int64_t>(reader->baseOffset, 0));
-        if (volumeBytes == 0)
+        if (volumeBytes == 0 || volumeBytes > rest)
             volumeBytes = rest;
     }
     return volumeBytes != 0;
@@ -296,6 +297,8 @@ void ntfs::walkMftRuns() {
         uint64_t start = 0;
         bool inVolume = !run.sparse && run.lcn >= 0 && uint64_t(run.lcn) < clusters &&
                         !__builtin_mul_overflow(uint64_t(run.lcn), clusterBytes, &start);
+        if (inVolume && run.count > clusters - uint64_t(run.lcn))
+            runBytes = (clusters - uint64_t(run.lcn)) * clusterBytes;  // the rest lies past the volume
         uint64_t pos = std::min(carry ? recordBytes - carry : 0, runBytes);
         carry = 0;
         while (pos < runBytes && !stopRequested && entries.size() < maxEntries) {
