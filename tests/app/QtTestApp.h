@@ -6,6 +6,10 @@
 namespace velmora::test {
 
 inline QApplication& qtApp() {
+    // Run directly (outside ctest) on a machine without a display, still headless.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "velmora-test";
     static char* argv[] = {name, nullptr};
