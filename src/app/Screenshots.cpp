@@ -1,7 +1,12 @@
-// Renders the pages that exist to PNG files: velmora-screenshots OUTPUT_FOLDER
+// Renders the pages that exist to PNG files: velmora-screenshots OUTPUT_FOLDER [DISK_IMAGE]
+// With a disk image, the wizard is walked on it from the drive list to the recovery mode.
 #include "app/CKestrumApp.h"
 #include "app/CSysInfoAboutDlg.h"
+#include "app/DriveParsingModes.h"
+#include "app/ParceModeNtfsDlg.h"
 #include "app/Physical_DriveDialog.h"
+#include "app/PopulateDriveDlg.h"
+#include "app/VolumeOperations.h"
 #include "scan/DisplayFormats.h"
 #include "ui/CCheckListCtrl.h"
 #include "ui/CXHtmlTreeWidget.h"
@@ -14,6 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -102,6 +108,48 @@ QWidget* treeAndListDemo() {
     return page;
 }
 
+// Next on the drive page with the image selected, then on through the pages of a drive,
+// one picture each; and the page of a mounted volume.
+bool wizardPages(CKestrumApp& app, Physical_DriveDialog& drives, const QString& dir) {
+    bool ok = true;
+    auto press = [](QWidget* page, const char* id) {
+        if (auto* b = page->findChild<QPushButton*>(QLatin1String(id)))
+            b->click();
+    };
+    press(&drives, "1003");
+    auto* modes = qobject_cast<DriveParsingModes*>(drives.successor());
+    if (!modes)
+        return false;
+    ok &= save(modes, dir, "drive-parsing-modes.png");
+    press(modes, "1229");
+    auto* list = qobject_cast<PopulateDriveDlg*>(modes->successor());
+    if (!list)
+        return false;
+    list->clickRow(0);
+    ok &= save(list, dir, "partition-list.png");
+    press(list, "1046");
+    auto* mode = qobject_cast<ParceModeNtfsDlg*>(list->successor());
+    if (!mode)
+        return false;
+    if (auto* advanced = mode->findChild<QRadioButton*>(QStringLiteral("1048")))
+        advanced->click();
+    ok &= save(mode, dir, "recovery-mode.png");
+
+    // A mounted volume as the drive page lists one.
+    VolumeInfo volume;
+    volume.fsName = "NTFS";
+    volume.volumeName = "/media/user/DATA";
+    volume.volumeId = "/dev/sdb1";
+    volume.sizeText = "476937  MB";
+    auto* info = new VolumeOperations(app, &drives);
+    info->setPreviousPageId(130);
+    info->setVolume(volume, QStringLiteral("/media/user/DATA"));
+    info->initPage();
+    ok &= save(info, dir, "volume-information.png");
+    delete info;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -120,6 +168,8 @@ int main(int argc, char** argv) {
     CSysInfoAboutDlg about(app);
     ok &= save(&about, dir, "about.png");
 
+    if (argc > 2)
+        app.setImageArguments({argv[2]});
     Physical_DriveDialog drives(app, nullptr);
     drives.initPage();
     ok &= save(&drives, dir, "drive-selection.png");
@@ -149,5 +199,8 @@ int main(int argc, char** argv) {
     QWidget* demo = treeAndListDemo();
     ok &= save(demo, dir, "result-tree-and-list.png");
     delete demo;
+
+    if (argc > 2)
+        ok &= wizardPages(app, drives, dir);
     return ok ? 0 : 1;
 }
