@@ -4,6 +4,7 @@
 #include "fs/common/OutputFiles.h"
 #include "fs/common/VolumeParser.h"
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -55,7 +56,8 @@ public:
         fs::setFileTimes(fd, std::nullopt, fs::UnixTime{1700000000, 0});
         return r;
     }
-    void requestStop() override {}
+    std::atomic<bool>& stopFlag() override { return stop; }
+    std::atomic<bool> stop{false};
 };
 
 } // namespace velmora::test
