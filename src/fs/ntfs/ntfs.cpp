@@ -145,6 +145,55 @@ std::vector<NtfsRun> ntfs::getAttributeRuns(uint64_t recordOffset, uint32_t type
     return unnamedRuns(r, type);
 }
 
+std::vector<NtfsRun> ntfs::mftRunsAt(uint64_t recordOffset) {
+    Record r;
+    if (!loadRecord(recordOffset, r))
+        return {};
+    return mftRunsFrom(r);
+}
+
+std::vector<NtfsRun> ntfs::mftRunsFrom(const Record& rec0) {
+    std::vector<NtfsRun> runs = unnamedRuns(rec0, kAttrData);
+    const Attribute* list = nullptr;
+    for (const Attribute& a : rec0.attributes)
+        if (a.type == kAttrAttributeList)
+            list = &a;
+    if (!list || runs.empty())
+        return runs;
+    std::vector<uint8_t> content;
+    readAttributeContent(rec0, *list, 4u << 20, content);
+    auto items = decodeAttributeList(content);
+    std::stable_sort(items.begin(), items.end(),
+                     [](const AttributeListEntry& x, const AttributeListEntry& y) { return x.startVcn < y.startVcn; });
+    for (const AttributeListEntry& item : items) {
+        uint64_t rn = referenceRecord(item.reference);
+        if (item.type != kAttrData || item.nameLength != 0 || rn == 0)
+            continue;
+        // The extension record lies in a part of the MFT whose runs are known by now.
+        uint64_t at = 0;
+        if (__builtin_mul_overflow(rn, uint64_t(recordBytes), &at))
+            continue;
+        uint64_t vcn = at / clusterBytes;
+        bool found = false;
+        uint64_t disk = 0;
+        for (const NtfsRun& run : runs)
+            if (!run.sparse && vcn >= run.vcn && vcn - run.vcn < run.count && run.lcn >= 0) {
+                disk = (uint64_t(run.lcn) + (vcn - run.vcn)) * clusterBytes + at % clusterBytes;
+                found = true;
+                break;
+            }
+        Record ext;
+        if (!found || !loadRecord(disk, ext) || referenceRecord(ext.header.baseReference) != 0)
+            continue;
+        for (const NtfsRun& run : unnamedRuns(ext, kAttrData)) {
+            uint64_t end = runs.empty() ? 0 : runs.back().vcn + runs.back().count;
+            if (run.vcn >= end)
+                runs.push_back(run);
+        }
+    }
+    return runs;
+}
+
 bool ntfs::locateMft() {
     BootSector b = bootSector.size() >= 512 ? decodeBootSector(bootSector) : BootSector{};
     clusterBytes = b.clusterBytes ? b.clusterBytes : kDefaultClusterBytes;
@@ -155,11 +204,11 @@ bool ntfs::locateMft() {
         if (__builtin_mul_overflow(b.mftCluster, clusterBytes, &mftOffset))
             return true;
         setStatus("boot sector is fine.Getting run of mft entry...");
-        mftRuns = getAttributeRuns(mftOffset, kAttrData);
+        mftRuns = mftRunsAt(mftOffset);
         // The mirror holds a copy of record 0 when the first one is damaged.
         uint64_t mirrorOffset = 0;
         if (mftRuns.empty() && !__builtin_mul_overflow(b.mftMirrorCluster, clusterBytes, &mirrorOffset))
-            mftRuns = getAttributeRuns(mirrorOffset, kAttrData);
+            mftRuns = mftRunsAt(mirrorOffset);
         setStatus("Got run...");
         runFromFirstEntry = false;
         if (!mftRuns.empty())
@@ -247,7 +296,7 @@ bool ntfs::searchForMft() {
                 setStatus("got run ...");
                 if (!runs.empty()) {
                     clusterBytes = inferClusterBytes(r.offset, runs);
-                    mftRuns = std::move(runs);
+                    mftRuns = mftRunsFrom(r);
                     mftReady = true;
                     runFromFirstEntry = false;
                     entries.clear();
@@ -267,7 +316,7 @@ void ntfs::walkMftRuns() {
         clusterBytes = kDefaultClusterBytes;
     if (runFromFirstEntry && !entries.empty()) {
         setStatus("getting run of mft...");
-        mftRuns = getAttributeRuns(entries[0].recordOffset, kAttrData);
+        mftRuns = mftRunsAt(entries[0].recordOffset);
         setStatus("got run...");
     }
     entries.clear();
@@ -291,6 +340,15 @@ void ntfs::walkMftRuns() {
         setStatus(format("parsing %d cluster of MFT run.", (long long)run.lcn));
         if (stopRequested)
             break;
+        // The record at MFT offset o is record o / recordBytes: a part of the MFT that no run
+        // describes (or that lies past the volume) keeps its numbers as empty slots.
+        uint64_t runPos = 0;
+        if (__builtin_mul_overflow(run.vcn, clusterBytes, &runPos))
+            break;
+        while (entries.size() < runPos / recordBytes && entries.size() < maxEntries)
+            addSlot(nullptr, 0);
+        if (entries.size() * uint64_t(recordBytes) > runPos + recordBytes)
+            continue;  // overlaps what was walked already
         uint64_t runBytes = 0;
         if (__builtin_mul_overflow(run.count, clusterBytes, &runBytes))
             break;

@@ -196,6 +196,10 @@ private:
     bool searchForMft();
     uint64_t inferClusterBytes(uint64_t foundAt, const std::vector<NtfsRun>& runs);
     std::vector<NtfsRun> unnamedRuns(const Record& r, uint32_t type);
+    // The MFT's runs from its record 0, with the extents that its attribute list places in
+    // extension records (a very fragmented MFT).
+    std::vector<NtfsRun> mftRunsFrom(const Record& record0);
+    std::vector<NtfsRun> mftRunsAt(uint64_t recordOffset);
     bool readAttributeContent(const Record& r, const ntfsfmt::Attribute& a, uint64_t maxBytes,
                               std::vector<uint8_t>& out);
     bool fileNameOf(const Record& r, ntfsfmt::FileName& out) const;
