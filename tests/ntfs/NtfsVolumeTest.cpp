@@ -159,3 +159,31 @@ TEST(NtfsVolume, ZeroedBootSectorIsFoundThroughTheMftSearch) {
     ASSERT_EQ(some.size(), 8u);
     expectAllRecovered(tmp.path() / "out", some, true);
 }
+
+TEST(NtfsVolume, MftWhoseRunsContinueInExtensionRecords) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-mftlist");
+    auto rows = test::readManifest(dir / "manifest.tsv");
+    ASSERT_EQ(rows.size(), 8000u);
+    test::TempDir tmp;
+    sfs::path damaged = tmp.path() / "badboot.img";
+    ASSERT_EQ(test::run("cp --sparse=always '" + (dir / "volume.img").string() + "' '" + damaged.string() + "'"), 0);
+    {
+        std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        std::vector<char> zeros(512, 0);
+        f.write(zeros.data(), 512);
+    }
+    // Through the boot sector, and through the search (record 0 keeps even its name elsewhere).
+    for (const sfs::path& image : {dir / "volume.img", damaged}) {
+        SCOPED_TRACE(image.filename().string());
+        Scanned s(image);
+        ASSERT_TRUE(s.ok);
+        auto out = fs::OutputFolder::openRoot(tmp.path() / image.stem());
+        ASSERT_TRUE(out);
+        fs::RecoverOptions opt;
+        opt.paths = {"many"};
+        fs::RecoverSummary sum = fs::recoverTree(s.parser, *out, opt);
+        EXPECT_EQ(sum.files, 8000u);
+        EXPECT_EQ(sum.failures, 0u);
+        expectAllRecovered(tmp.path() / image.stem(), rows, true);
+    }
+}

@@ -288,9 +288,14 @@ bool ntfs::searchForMft() {
             r.attributes = ntfsfmt::collectAttributes(record);
             r.loaded = true;
             FileName fn;
-            // Only the MFT's own record describes the whole MFT (the mirror's covers four records).
-            if (r.header.baseReference == 0 && (!r.header.hasRecordNumber || r.header.recordNumber == 0) &&
-                fileNameOf(r, fn) && fn.name == "$MFT") {
+            bool named = fileNameOf(r, fn);
+            bool hasList = std::any_of(r.attributes.begin(), r.attributes.end(),
+                                       [](const Attribute& a) { return a.type == kAttrAttributeList; });
+            // Only the MFT's own record describes the whole MFT (the mirror's covers four
+            // records). A very fragmented MFT keeps even its name in an extension record; its
+            // record 0 is then known by its own number and its attribute list.
+            bool isMft = named ? fn.name == "$MFT" : (r.header.hasRecordNumber && hasList);
+            if (r.header.baseReference == 0 && (!r.header.hasRecordNumber || r.header.recordNumber == 0) && isMft) {
                 setStatus("found mft entry.getting its run ...");
                 auto runs = unnamedRuns(r, kAttrData);
                 setStatus("got run ...");
