@@ -6,6 +6,8 @@
 #include "fs/common/OutputNames.h"
 #include "fs/common/TreeWalk.h"
 #include "fs/ntfs/ntfs.h"
+#include "host/Host.h"
+#include "ui/CXHtmlTree.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -186,4 +188,67 @@ TEST(NtfsVolume, MftWhoseRunsContinueInExtensionRecords) {
         EXPECT_EQ(sum.failures, 0u);
         expectAllRecovered(tmp.path() / image.stem(), rows, true);
     }
+}
+
+TEST(NtfsVolume, FirstTreeLevelAndTheSaveOfThePage) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
+    FileReadSeek reader;
+    ASSERT_TRUE(reader.open((dir / "volume.img").string()));
+    CXHtmlTree tree;
+    ScriptedDialogs dialogs;
+    ntfs p(&reader);
+    p.tree = &tree;
+    p.dialogs = &dialogs;
+    ASSERT_TRUE(p.scan());
+
+    TreeItem root = p.rootItem();
+    EXPECT_EQ(tree.itemText(root), "ROOT");
+    EXPECT_TRUE(tree.isExpandedMarked(root));
+    auto items = tree.children(root);
+    auto top = p.topLevelEntries();
+    ASSERT_EQ(items.size(), top.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const NtfsEntry* e = p.entryFromItemData(tree.itemData(items[i]));
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->selfIndex, top[i]);
+        EXPECT_EQ(tree.itemText(items[i]), e->name);
+        EXPECT_EQ(tree.itemTextColor(items[i]) == kDeletedColor, !e->inUse()) << e->name;
+        EXPECT_EQ(tree.itemImage(items[i]) == kFolderImage, e->kind == 'D') << e->name;
+    }
+    EXPECT_EQ(tree.itemText(items.back()), "ORPHAN_ENTRY");
+    EXPECT_EQ(p.entryFromItemData(12345), nullptr);
+
+    // The page's save: the folder in outputPath, the entry's position as text; the name is
+    // trimmed and an existing file replaced.
+    int64_t named = -1, folder = -1;
+    for (int64_t c : p.childrenOf(p.rootIndex)) {
+        if (p.entries[size_t(c)].name == "hello.txt")
+            named = c;
+        if (p.entries[size_t(c)].name == "names")
+            folder = c;
+    }
+    ASSERT_GE(named, 0);
+    ASSERT_GE(folder, 0);
+    int64_t blanks = -1;
+    for (int64_t c : p.childrenOf(folder))
+        if (p.entries[size_t(c)].name == " leading and trailing  ")
+            blanks = c;
+    ASSERT_GE(blanks, 0);
+    test::TempDir tmp;
+    std::ofstream(tmp.path() / "hello.txt") << "old content that is longer than the new one";
+    p.outputPath = tmp.path().string() + "/";
+    p.saveFile(std::to_string(named));
+    EXPECT_EQ(p.outputPath, (tmp.path() / "hello.txt").string());
+    EXPECT_EQ(sfs::file_size(tmp.path() / "hello.txt"), 19u);
+    p.outputPath = tmp.path().string() + "/";
+    p.saveFile(std::to_string(blanks));
+    EXPECT_TRUE(sfs::exists(tmp.path() / "leading and trailing"));
+    p.outputPath = tmp.path().string() + "/";
+    p.saveFile(std::to_string(folder));
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back(), "This is  names directory .Please specify file names ");
+    EXPECT_EQ(p.entrySizeText(named), "19 Bytes");
+    NtfsEntryDetails d = p.entryDetails(named);
+    EXPECT_EQ(d.attributeText, "-A");
+    EXPECT_EQ(fs::fromFileTime(d.modification)->seconds, 981173106);
 }
