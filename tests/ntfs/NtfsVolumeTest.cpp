@@ -2,6 +2,7 @@
 #include "NtfsTestSupport.h"
 
 #include "Fixtures.h"
+#include "disk/MemoryReadSeek.h"
 #include "disk/readWriteInterface.h"
 #include "fs/common/OutputNames.h"
 #include "fs/common/TreeWalk.h"
@@ -9,6 +10,7 @@
 #include "host/Host.h"
 #include "ui/CXHtmlTree.h"
 
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -251,4 +253,82 @@ TEST(NtfsVolume, FirstTreeLevelAndTheSaveOfThePage) {
     NtfsEntryDetails d = p.entryDetails(named);
     EXPECT_EQ(d.attributeText, "-A");
     EXPECT_EQ(fs::fromFileTime(d.modification)->seconds, 981173106);
+}
+
+namespace {
+
+// The fixture image in memory, with a stretch of the medium that cannot be read (an I/O error
+// for every read that touches it).
+class BadStretchReader final : public readWriteInterface {
+public:
+    BadStretchReader(std::vector<uint8_t> bytes, uint64_t badFrom, uint64_t badTo)
+        : data_(std::move(bytes)), from_(badFrom), to_(badTo) {
+        length = data_.size();
+    }
+    bool open(const std::string&) override { return true; }
+    bool seek(uint32_t low, int32_t high, int origin) override {
+        if (origin != 0)
+            return false;
+        pos_ = int64_t((uint64_t(uint32_t(high)) << 32) | low) + baseOffset;
+        return pos_ >= 0;
+    }
+    using readWriteInterface::seek;
+    bool read(void* destination, uint32_t count) override {
+        uint64_t at = uint64_t(pos_);
+        if (at < to_ && at + count > from_)
+            return false;  // nothing delivered
+        if (at >= data_.size())
+            return false;
+        uint64_t n = std::min<uint64_t>(count, data_.size() - at);
+        std::memcpy(destination, data_.data() + at, n);
+        std::memset(static_cast<uint8_t*>(destination) + n, 0, count - n);
+        pos_ += int64_t(n);
+        return n == count;
+    }
+
+private:
+    std::vector<uint8_t> data_;
+    uint64_t from_, to_;
+    int64_t pos_ = 0;
+};
+
+} // namespace
+
+TEST(NtfsVolume, UnreadableClustersBecomeZerosInTheirPlace) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
+    std::ifstream in(dir / "volume.img", std::ios::binary);
+    std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    // Where docs/report.bin lies, from a clean scan.
+    MemoryReadSeek clean(image);
+    ntfs probe(&clean);
+    ASSERT_TRUE(probe.scan());
+    int64_t report = -1;
+    for (int64_t c : probe.childrenOf(probe.rootIndex))
+        if (probe.entries[size_t(c)].name == "docs")
+            for (int64_t d : probe.childrenOf(c))
+                if (probe.entries[size_t(d)].name == "report.bin")
+                    report = d;
+    ASSERT_GE(report, 0);
+    NtfsDataStream s = probe.dataStream(report);
+    ASSERT_EQ(s.runs.size(), 1u);
+    ASSERT_GE(s.runs[0].count, 25u);
+    const uint64_t first = uint64_t(s.runs[0].lcn) * 4096;
+    test::TempDir tmp;
+    ASSERT_EQ(probe.saveFile(tmp.path() / "good.bin", report).ok, true);
+
+    // Clusters 3 and 4 of the file cannot be read.
+    BadStretchReader bad(image, first + 3 * 4096 + 100, first + 4 * 4096 + 200);
+    ntfs p(&bad);
+    ASSERT_TRUE(p.scan());
+    fs::SaveOutcome r = p.saveFile(tmp.path() / "holes.bin", report);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.bytes, 100000u);
+    EXPECT_EQ(r.unreadableBytes, 2u * 4096);
+    std::ifstream g(tmp.path() / "good.bin", std::ios::binary), h(tmp.path() / "holes.bin", std::ios::binary);
+    std::vector<uint8_t> good((std::istreambuf_iterator<char>(g)), {}), holes((std::istreambuf_iterator<char>(h)), {});
+    ASSERT_EQ(holes.size(), good.size());
+    for (size_t i = 0; i < good.size(); ++i) {
+        bool unreadable = i >= 3 * 4096 && i < 5 * 4096;
+        ASSERT_EQ(holes[i], unreadable ? 0 : good[i]) << "byte " << i;
+    }
 }
