@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -28,8 +29,7 @@ std::string trimLeft(const std::string& s) {
 }
 
 std::string unreadableTip(const std::string& reason) {
-    return "Cannot be opened for reading: " + (reason.empty() ? std::string("unknown reason") : reason) +
-           ". Reading a device needs administrator rights.";
+    return "Cannot be read: " + (reason.empty() ? std::string("it could not be opened") : reason) + ".";
 }
 
 } // namespace
@@ -168,9 +168,16 @@ size_t Physical_DriveDialog::addDiskImage(const std::string& path) {
     e.image = true;
     // Opened read-only just to learn whether it can be read; closed again at once.
     FileReadSeek probe;
-    e.readable = probe.open(device);
-    if (!e.readable)
-        e.reason = std::strerror(probe.lastError);
+    if (std::filesystem::is_directory(device, ec)) {
+        e.readable = false;  // opens fine, but holds no sectors
+        e.reason = "it is a folder, not a disk image";
+    } else {
+        e.readable = probe.open(device);
+        if (!e.readable)
+            e.reason = probe.lastError == EACCES || probe.lastError == EPERM
+                           ? "needs administrator rights (permission denied)"
+                           : std::strerror(probe.lastError);
+    }
     size_t index = driveList_.size();
     uint64_t item = appendDrive(std::move(e));
     tree_->tree().expandItem(drives_);

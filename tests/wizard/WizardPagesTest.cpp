@@ -202,6 +202,14 @@ TEST_F(Wizard, DrivePageListsImagesAndGreysDevicesItCannotOpen) {
     EXPECT_FALSE(tree->widgetItem(after[3])->flags() & Qt::ItemIsEnabled);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("no-such-image.img"), std::string::npos);
+    // A folder opens read-only but has no sectors.
+    dialogs.file = image.parent_path();
+    child<QPushButton>(page, "addDiskImage")->click();
+    after = t.children(roots[1]);
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_FALSE(tree->widgetItem(after[4])->flags() & Qt::ItemIsEnabled);
+    EXPECT_TRUE(tree->widgetItem(after[4])->toolTip(0).contains("folder"));
+    EXPECT_EQ(page->selectedDrive()->devicePath, image.string());
 }
 
 TEST_F(Wizard, NextWithoutADriveOrVolumeAsksForOne) {
