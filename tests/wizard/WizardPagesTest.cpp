@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <fstream>
 
 using namespace velmora;
 
@@ -624,6 +625,37 @@ TEST_F(Wizard, CustomVolumeAndSectorArrows) {
     EXPECT_EQ(mode->selectedVolume().fsName, "ntfs");
     EXPECT_EQ(mode->selectedVolume().sizeText, "16");
     EXPECT_EQ(mode->selectedVolume().startSector, 69632);
+}
+
+TEST_F(Wizard, FilterEntriesKeepsVolumesThatStartOneSectorAfterTheirPredecessor) {
+    // A hand-made MBR: ext volumes at 2048, 2049 and 2050, and one far away at 3000.
+    test::TempDir dir;
+    auto path = dir.path() / "neighbours.img";
+    std::vector<uint8_t> disk(4096 * 512, 0);
+    const uint32_t starts[] = {2048, 2049, 2050, 3000};
+    for (int i = 0; i < 4; ++i) {
+        uint8_t* e = disk.data() + 0x1BE + 16 * i;
+        e[4] = 0x83;
+        for (int b = 0; b < 4; ++b) {
+            e[8 + b] = uint8_t(starts[i] >> (8 * b));
+            e[12 + b] = uint8_t(uint32_t(2048) >> (8 * b));
+        }
+    }
+    disk[510] = 0x55;
+    disk[511] = 0xAA;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(disk.data()), std::streamsize(disk.size()));
+
+    start({path.string()});
+    PopulateDriveDlg* list = toPartitionList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(rows(list).size(), 4u);
+    child<QPushButton>(list, "1229")->click();
+    // Each kept record goes on top, numbered by its place in the scan.
+    EXPECT_EQ(rows(list), (std::vector<Row>{{"2", "extX", "1   MB", "2050"}, {"1", "extX", "1   MB", "2049"}}));
+    // A kept row still leads on to its record.
+    ParceModeNtfsDlg* mode = toRecoveryMode(list, 1);
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(mode->selectedVolume().startSector, 2049);
 }
 
 TEST(WizardText, LeadingNumbers) {
