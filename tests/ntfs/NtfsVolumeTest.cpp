@@ -188,7 +188,11 @@ TEST(NtfsVolume, MftWhoseRunsContinueInExtensionRecords) {
         fs::RecoverSummary sum = fs::recoverTree(s.parser, *out, opt);
         EXPECT_EQ(sum.files, 8000u);
         EXPECT_EQ(sum.failures, 0u);
-        expectAllRecovered(tmp.path() / image.stem(), rows, true);
+        // Every file once, and a sample again after the search.
+        std::vector<test::ManifestRow> check;
+        for (size_t i = 0; i < rows.size(); i += image == damaged ? 97 : 1)
+            check.push_back(rows[i]);
+        expectAllRecovered(tmp.path() / image.stem(), check, true);
     }
 }
 
