@@ -7,6 +7,8 @@
 #include "app/Physical_DriveDialog.h"
 #include "app/PopulateDriveDlg.h"
 #include "app/VolumeOperations.h"
+#include "app/VolumeScanDlg.h"
+#include "app/WizardRoutes.h"
 #include "scan/DisplayFormats.h"
 #include "ui/CCheckListCtrl.h"
 #include "ui/CXHtmlTreeWidget.h"
@@ -134,6 +136,29 @@ bool wizardPages(CKestrumApp& app, Physical_DriveDialog& drives, const QString& 
     if (auto* advanced = mode->findChild<QRadioButton*>(QStringLiteral("1048")))
         advanced->click();
     ok &= save(mode, dir, "recovery-mode.png");
+
+    // Standard scan of the chosen volume, one folder opened.
+    if (auto* standard = mode->findChild<QRadioButton*>(QStringLiteral("1047")))
+        standard->click();
+    installWizardRoutes();
+    press(mode, "1053");
+    if (auto* results = qobject_cast<VolumeScanDlg*>(mode->successor())) {
+        results->waitForWorker();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+        CXHtmlTree& tree = results->resultTree();
+        for (TreeItem item : tree.children(results->browser()->root()))
+            if (tree.itemText(item) == "Documents") {
+                results->browser()->fillChildren(item);
+                results->labelClicked(item);
+                if (auto* w = results->treeWidget()->widgetItem(item))
+                    w->setExpanded(true);
+            }
+        results->treeWidget()->syncNow();
+        ok &= save(results, dir, "scan-results.png");
+    } else {
+        ok = false;
+    }
 
     // A mounted volume as the drive page lists one.
     VolumeInfo volume;

@@ -90,11 +90,12 @@ void VolumeScanDlg::buildControls() {
     tree_->setHeaderHidden(true);
     list_ = new CCheckListCtrl(this);
     list_->setObjectName(QStringLiteral("1268"));
-    const std::pair<const char*, int> columns[] = {{"File(s) List", 80},     {"Creation Time", 90},
-                                                   {"Access Time", 90},      {"Modification Time", 90},
+    // The texts of the time columns need more room than their titles.
+    const std::pair<const char*, int> columns[] = {{"File(s) List", 150},    {"Creation Time", 150},
+                                                   {"Access Time", 150},     {"Modification Time", 150},
                                                    {"Size", 80},             {"Attribute", 70}};
     for (int i = 0; i < 6; ++i)
-        list_->insertColumn(i, QString::fromUtf8(columns[i].first), columns[i].second * 2);
+        list_->insertColumn(i, QString::fromUtf8(columns[i].first), columns[i].second);
     list_->initCheckHeader();
 
     progressBar_ = new QProgressBar(this);
@@ -158,7 +159,8 @@ void VolumeScanDlg::buildControls() {
     layout->addWidget(status_);
     layout->addWidget(sizeLine_);
     layout->addLayout(buttons);
-    resize(980, 620);
+    splitter->setSizes({280, 820});
+    resize(1120, 620);
 
     connect(pauseButton_, &QPushButton::clicked, this, &VolumeScanDlg::pausePressed);
     connect(resumeButton_, &QPushButton::clicked, this, &VolumeScanDlg::resumePressed);

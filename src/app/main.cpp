@@ -1,4 +1,5 @@
 #include "app/CKestrumApp.h"
+#include "app/WizardRoutes.h"
 
 #include <QApplication>
 
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     for (int i = 1; i < args.size(); ++i)
         images.push_back(args[i].toStdString());
     app.setImageArguments(std::move(images));
+    velmora::installWizardRoutes();
     return app.run();
 }

@@ -1,6 +1,6 @@
 #include "cli/VolumeSelection.h"
+#include "fs/registry/ParserRegistry.h"
 
-#include "fs/ntfs/ntfs.h"
 #include "partition/FileSystemId.h"
 #include "partition/Partition.h"
 
@@ -35,12 +35,6 @@ bool parseInt(const std::string& text, int64_t& out) {
         return false;
     out = v;
     return true;
-}
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::atomic<bool>* gInterruptFlag = nullptr;
@@ -151,17 +145,17 @@ int resolveVolume(const std::string& source, const VolumeSelection& sel, FileRea
 
 std::unique_ptr<fs::VolumeParser> makeParser(const VolumeInfo& volume, readWriteInterface& reader,
                                              ProgressSink* progress, UserDialogs* dialogs) {
-    std::string fs = lower(volume.fsName);
-    fs.erase(0, fs.find_first_not_of(' '));
-    if (fs == "ntfs") {
-        auto p = std::make_unique<ntfs>(&reader);
-        p->volume = volume;
-        p->progress = progress;
-        p->dialogs = dialogs;
-        p->scanMode = 1;
-        return p;
-    }
-    return nullptr;
+    std::string name = volume.fsName;
+    name.erase(0, name.find_first_not_of(' '));
+    const fs::ParserKind* kind = fs::findParserKind(name);
+    if (!kind)
+        return nullptr;
+    fs::ParserContext context;
+    context.reader = &reader;
+    context.volume = volume;
+    context.progress = progress;
+    context.dialogs = dialogs;
+    return kind->create(context);
 }
 
 void stopOnInterrupt(std::atomic<bool>* flag) {
