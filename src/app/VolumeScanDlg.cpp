@@ -82,6 +82,10 @@ VolumeScanDlg::~VolumeScanDlg() {
     pause_.release();
     if (worker_.joinable())
         worker_.join();
+    // The tree view observes model_, a member that is gone before the base class deletes
+    // the child widgets.
+    delete tree_;
+    tree_ = nullptr;
 }
 
 void VolumeScanDlg::buildControls() {
