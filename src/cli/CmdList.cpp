@@ -47,22 +47,10 @@ int cmdList(const Args& args) {
     if (source.empty())
         return usageError("list: SOURCE is missing");
 
-    FileReadSeek reader;
-    VolumeInfo volume;
-    if (int rc = resolveVolume(source, selection, reader, volume); rc != kOk)
+    ScannedVolume scanned;
+    if (int rc = openAndScan("list", source, selection, scanned); rc != kOk)
         return rc;
-    TerminalProgress progress;
-    StderrDialogs dialogs;
-    auto parser = makeParser(volume, reader, &progress, &dialogs);
-    if (!parser)
-        return usageError("list: the file system '" + volume.fsName + "' cannot be read yet");
-    stopOnInterrupt(&parser->stopFlag());
-    bool ok = parser->scan();
-    progress.finish();
-    if (!ok) {
-        error("the volume cannot be read as " + volume.fsName);
-        return kSourceError;
-    }
+    auto& parser = scanned.parser;
     fs::walkTree(*parser, [&](const fs::WalkItem& w) {
         if (parser->stopFlag())
             return false;

@@ -86,22 +86,11 @@ int cmdRecover(const Args& args) {
     if (out.empty())
         return usageError("recover: --out DIR is missing");
 
-    FileReadSeek reader;
-    VolumeInfo volume;
-    if (int rc = resolveVolume(source, selection, reader, volume); rc != kOk)
+    ScannedVolume scanned;
+    if (int rc = openAndScan("recover", source, selection, scanned); rc != kOk)
         return rc;
-    TerminalProgress progress;
-    StderrDialogs dialogs;
-    auto parser = makeParser(volume, reader, &progress, &dialogs);
-    if (!parser)
-        return usageError("recover: the file system '" + volume.fsName + "' cannot be read yet");
-    stopOnInterrupt(&parser->stopFlag());
-    bool ok = parser->scan();
-    progress.finish();
-    if (!ok) {
-        error("the volume cannot be read as " + volume.fsName);
-        return kSourceError;
-    }
+    auto& parser = scanned.parser;
+    auto& progress = scanned.progress;
     std::string why;
     auto root = fs::OutputFolder::openRoot(out, &why);
     if (!root) {

@@ -158,6 +158,23 @@ std::unique_ptr<fs::VolumeParser> makeParser(const VolumeInfo& volume, readWrite
     return kind->create(context);
 }
 
+int openAndScan(const char* command, const std::string& source, const VolumeSelection& selection,
+                ScannedVolume& out) {
+    if (int rc = resolveVolume(source, selection, out.reader, out.volume); rc != kOk)
+        return rc;
+    out.parser = makeParser(out.volume, out.reader, &out.progress, &out.dialogs);
+    if (!out.parser)
+        return usageError(std::string(command) + ": the file system '" + out.volume.fsName + "' cannot be read yet");
+    stopOnInterrupt(&out.parser->stopFlag());
+    bool ok = out.parser->scan();
+    out.progress.finish();
+    if (!ok) {
+        error("the volume cannot be read as " + out.volume.fsName);
+        return kSourceError;
+    }
+    return kOk;
+}
+
 void stopOnInterrupt(std::atomic<bool>* flag) {
     gInterruptFlag = flag;
     struct sigaction sa {};

@@ -77,6 +77,20 @@ private:
 std::unique_ptr<fs::VolumeParser> makeParser(const VolumeInfo& volume, readWriteInterface& reader,
                                              ProgressSink* progress, UserDialogs* dialogs);
 
+// A volume opened, its parser made and its scan run: what list and recover start from.
+struct ScannedVolume {
+    FileReadSeek reader;
+    VolumeInfo volume;
+    TerminalProgress progress;
+    StderrDialogs dialogs;
+    std::unique_ptr<fs::VolumeParser> parser;
+};
+
+// Resolves the volume of SOURCE, makes its parser and scans it, with Ctrl-C stopping the
+// scan. Returns kOk, or the exit code after printing why (`command` names the command).
+int openAndScan(const char* command, const std::string& source, const VolumeSelection& selection,
+                ScannedVolume& out);
+
 // Ctrl-C asks the running scan or save to stop instead of killing the process.
 void stopOnInterrupt(std::atomic<bool>* flag);
 
