@@ -6,6 +6,7 @@
 #include "Fixtures.h"
 
 #include <cstring>
+#include <random>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -243,4 +244,77 @@ TEST(FileSystemIdentification, FatTypeFollowsTheClusterCount) {
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(identifyFileSystem(cases[i].b).kind, cases[i].want) << "case " << i;
+}
+
+namespace {
+
+// The real image with some bytes changed, without copying it.
+class PatchedReader final : public readWriteInterface {
+public:
+    explicit PatchedReader(readWriteInterface& base) : base_(base) { length = base.length; }
+    bool open(const std::string&) override { return true; }
+    bool seek(uint32_t low, int32_t high, int origin) override {
+        if (origin != 0)
+            return false;
+        int64_t off = int64_t((uint64_t(uint32_t(high)) << 32) | low) + baseOffset;
+        if (off < 0)
+            return false;
+        pos_ = off;
+        return true;
+    }
+    using readWriteInterface::seek;
+    bool read(void* dest, uint32_t count) override {
+        bool ok = base_.readAt(pos_, dest, count);
+        auto* d = static_cast<uint8_t*>(dest);
+        for (auto& [at, value] : patches)
+            if (at >= pos_ && at < pos_ + int64_t(count))
+                d[at - pos_] = value;
+        pos_ += count;
+        return ok;
+    }
+    std::vector<std::pair<int64_t, uint8_t>> patches;
+
+private:
+    readWriteInterface& base_;
+    int64_t pos_ = 0;
+};
+
+} // namespace
+
+TEST(PartitionRobustness, DamagedTablesGiveBoundedResults) {
+    VELMORA_REQUIRE_FIXTURE(mbr, "mbr-disk.img");
+    VELMORA_REQUIRE_FIXTURE(gpt, "gpt-disk.img");
+    struct Target {
+        std::filesystem::path image;
+        bool gpt;
+        std::vector<int64_t> tableBytes;  // where the tables live
+    };
+    std::vector<int64_t> mbrBytes, gptBytes;
+    for (int64_t s : {0, 67584, 102400, 186368})  // the MBR and the three EBRs
+        for (int k = 0x1BE; k < 0x200; ++k)
+            mbrBytes.push_back(s * 512 + k);
+    // Boot sectors and superblocks, which name the file systems.
+    for (int64_t s : {2048, 69632, 104448, 188416, 204800, 221184})
+        for (int k : {0, 1, 3, 4, 0x0B, 0x0C, 0x0D, 0x0E, 0x10, 0x11, 0x13, 0x15, 0x16, 0x20, 0x24, 0x28, 0x48, 0x6C,
+                      1024 + 0x18, 1024 + 0x38, 1024 + 0x39, 1024 + 0x60})
+            mbrBytes.push_back(s * 512 + k);
+    for (int64_t k = 512; k < 512 * 34; ++k)
+        gptBytes.push_back(k);
+    for (int64_t s : {2048, 34816, 116736, 133120, 186368})
+        for (int k = 0; k < 0x70; ++k)
+            gptBytes.push_back(s * 512 + k);
+    std::vector<Target> targets = {{mbr, false, mbrBytes}, {gpt, true, gptBytes}};
+    std::mt19937 rng(20261211);
+    for (const auto& t : targets) {
+        FileReadSeek base;
+        ASSERT_TRUE(base.open(t.image.string()));
+        for (int round = 0; round < 150; ++round) {
+            PatchedReader r(base);
+            int n = 1 + int(rng() % 24);
+            for (int i = 0; i < n; ++i)
+                r.patches.push_back({t.tableBytes[rng() % t.tableBytes.size()], uint8_t(rng())});
+            auto v = scan(r, t.gpt);
+            EXPECT_LE(v.size(), size_t(Partition::kMaxExtendedLinks * 4 + Partition::kMaxGptEntries)) << round;
+        }
+    }
 }
