@@ -91,6 +91,7 @@ int cmdRecover(const Args& args) {
         return rc;
     auto& parser = scanned.parser;
     auto& progress = scanned.progress;
+    options.neverWrite = scanned.kind->rules.neverWriteFromTree;
     std::string why;
     auto root = fs::OutputFolder::openRoot(out, &why);
     if (!root) {

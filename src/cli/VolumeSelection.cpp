@@ -1,5 +1,4 @@
 #include "cli/VolumeSelection.h"
-#include "fs/registry/ParserRegistry.h"
 
 #include "partition/FileSystemId.h"
 #include "partition/Partition.h"
@@ -144,10 +143,13 @@ int resolveVolume(const std::string& source, const VolumeSelection& sel, FileRea
 }
 
 std::unique_ptr<fs::VolumeParser> makeParser(const VolumeInfo& volume, readWriteInterface& reader,
-                                             ProgressSink* progress, UserDialogs* dialogs) {
+                                             ProgressSink* progress, UserDialogs* dialogs,
+                                             const fs::ParserKind** kindOut) {
     std::string name = volume.fsName;
     name.erase(0, name.find_first_not_of(' '));
     const fs::ParserKind* kind = fs::findParserKind(name);
+    if (kindOut)
+        *kindOut = kind;
     if (!kind)
         return nullptr;
     fs::ParserContext context;
@@ -162,7 +164,7 @@ int openAndScan(const char* command, const std::string& source, const VolumeSele
                 ScannedVolume& out) {
     if (int rc = resolveVolume(source, selection, out.reader, out.volume); rc != kOk)
         return rc;
-    out.parser = makeParser(out.volume, out.reader, &out.progress, &out.dialogs);
+    out.parser = makeParser(out.volume, out.reader, &out.progress, &out.dialogs, &out.kind);
     if (!out.parser)
         return usageError(std::string(command) + ": the file system '" + out.volume.fsName + "' cannot be read yet");
     stopOnInterrupt(&out.parser->stopFlag());

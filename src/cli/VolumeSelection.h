@@ -5,6 +5,7 @@
 #include "cli/Cli.h"
 #include "disk/readWriteInterface.h"
 #include "fs/common/VolumeParser.h"
+#include "fs/registry/ParserRegistry.h"
 #include "host/Host.h"
 #include "partition/VolumeInfo.h"
 
@@ -75,7 +76,8 @@ private:
 // A parser for the volume's file system, reading through `reader` (whose baseOffset is set to
 // the volume's start). Null when the file system is not supported.
 std::unique_ptr<fs::VolumeParser> makeParser(const VolumeInfo& volume, readWriteInterface& reader,
-                                             ProgressSink* progress, UserDialogs* dialogs);
+                                             ProgressSink* progress, UserDialogs* dialogs,
+                                             const fs::ParserKind** kind = nullptr);
 
 // A volume opened, its parser made and its scan run: what list and recover start from.
 struct ScannedVolume {
@@ -84,6 +86,7 @@ struct ScannedVolume {
     TerminalProgress progress;
     StderrDialogs dialogs;
     std::unique_ptr<fs::VolumeParser> parser;
+    const fs::ParserKind* kind = nullptr;  // the file system's row, with its save rules
 };
 
 // Resolves the volume of SOURCE, makes its parser and scans it, with Ctrl-C stopping the

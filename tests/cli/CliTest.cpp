@@ -101,3 +101,41 @@ TEST(CliDrives, ListsBothSectionsAndRunsWithoutPrivileges) {
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(line.front() == '{' && line.back() == '}') << line;
 }
+
+TEST(CliRecover, SampleDiskNtfsVolumeIsRecoveredWholeAndSkipsWhatItMust) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    std::ifstream manifest(test::sourceDir() / "samples/sample-disk.manifest");
+    struct Want {
+        std::string sha, state, path;
+    };
+    std::vector<Want> wants;
+    for (std::string line; std::getline(manifest, line);) {
+        std::istringstream f(line);
+        Want w;
+        std::string part;
+        f >> w.sha >> w.state >> part;
+        std::getline(f >> std::ws, w.path);
+        if (part == "NTFS")
+            wants.push_back(w);
+    }
+    ASSERT_EQ(wants.size(), 8u);
+    for (bool skipDeleted : {false, true}) {
+        test::TempDir out;
+        auto r = cli("recover '" + image.string() + "' --volume 0 --out '" + out.path().string() + "'" +
+                     (skipDeleted ? " --skip-deleted" : ""));
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find(" 0 failures"), std::string::npos) << r.out;
+        for (const auto& w : wants) {
+            auto p = out.path() / w.path;
+            bool expected = !(skipDeleted && w.state == "deleted");
+            ASSERT_EQ(std::filesystem::exists(p), expected) << w.path;
+            if (expected) {
+                std::string sum;
+                test::run("sha256sum '" + p.string() + "'", &sum);
+                EXPECT_EQ(sum.substr(0, 64), w.sha) << w.path;
+            }
+        }
+        // The bad-cluster list is never written as a file.
+        EXPECT_FALSE(std::filesystem::exists(out.path() / "$BadClus"));
+    }
+}

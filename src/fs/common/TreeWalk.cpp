@@ -147,6 +147,8 @@ RecoverSummary recoverTree(VolumeParser& parser, const OutputFolder& out, const 
         }
         if (options.useMatch && !std::regex_search(d.name, options.match))
             return true;
+        if (options.neverWrite && options.neverWrite(d))
+            return true;
         plan.push_back({chain, item.path, false, d.size});
         ++totalFiles;
         return true;

@@ -31,6 +31,8 @@ struct RecoverOptions {
     bool useMatch = false;
     std::regex match;                  // searched in file names when useMatch
     std::vector<std::string> paths;    // "/"-separated paths below ROOT; empty means everything
+    // Files never written whatever was chosen (the file system's own rule, e.g. "$BadClus").
+    std::function<bool(const EntryDescription&)> neverWrite;
 };
 
 struct RecoverSummary {
