@@ -58,14 +58,34 @@ private:
 
 namespace {
 
-class SizeLineObserver final : public scan::SaveObserver {
+// Size lines go to the page; a file that cannot be written is reported. A full or read-only
+// destination fails every file alike, so only the first failure gets a box of its own and
+// the rest are summed up once the run is over.
+class SaveRunObserver final : public scan::SaveObserver {
 public:
-    explicit SizeLineObserver(std::function<void(const std::string&)> sink) : sink_(std::move(sink)) {}
+    SaveRunObserver(std::function<void(const std::string&)> sizeSink, UserDialogs& dialogs)
+        : sink_(std::move(sizeSink)), dialogs_(dialogs) {}
     void sizeLine(const std::string& text) override { sink_(text); }
+    void failed(const std::string& path, const std::string& why) override {
+        if (failures_++ == 0)
+            dialogs_.showMessage("Exception :  " + (why.empty() ? path : why) + "   ");
+    }
+    void reportRest() {
+        if (failures_ > 1)
+            dialogs_.showMessage("Exception :  " + std::to_string(failures_ - 1) + " more files could not be saved   ");
+    }
 
 private:
     std::function<void(const std::string&)> sink_;
+    UserDialogs& dialogs_;
+    uint64_t failures_ = 0;
 };
+
+// Lets every worker held by the gate go on, however many Pauses were pressed.
+void releaseAllPauses(PauseGate& gate) {
+    while (gate.paused())
+        gate.resume();
+}
 
 } // namespace
 
@@ -293,6 +313,10 @@ void VolumeScanDlg::stopPressed() {
         parser_->requestStop();
     stopFlag_ = true;
     pause_.wake();
+    // A save paused inside a file waits on the parser's own flag, which a save leaves alone:
+    // Stop lets it finish that file and end.
+    if (!busy_)
+        releaseAllPauses(pause_);
     setStatus(QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
 }
 
@@ -366,8 +390,13 @@ void VolumeScanDlg::saveOneFile(TreeItem item) {
         dialogs().showMessage("Exception :  " + why + "   ");
         return;
     }
-    parser_->saveContent(fd, *ref);
-    ::close(fd);
+    fs::SaveOutcome r = parser_->saveContent(fd, *ref);
+    if (::close(fd) != 0 && r.ok) {
+        r.ok = false;
+        r.error = "the file could not be closed";
+    }
+    if (!r.ok && !r.error.empty())
+        dialogs().showMessage("Exception :  " + r.error + "   ");
 }
 
 void VolumeScanDlg::setSavingControlsEnabled(bool enabled) {
@@ -394,6 +423,10 @@ void VolumeScanDlg::savePressed() {
     setScanButtonsVisible(true);
     setSavingControlsEnabled(false);
     stopFlag_ = false;
+    // A Stop or Pause pressed during the scan is over with the scan: left set, the parser
+    // would refuse to write file contents and the saver would wait for a Resume nobody sees.
+    parser_->stopFlag().store(false);
+    releaseAllPauses(pause_);
     startWorker([this] { saveWorker(); });
 }
 
@@ -416,7 +449,7 @@ void VolumeScanDlg::saveWorker() {
     bool saveDeleted = dialogs().askYesNo("Do you want to Save Deleted Files?");
     progress_->setPosition(0);
     scan::TreeSaver saver(*browser_);
-    SizeLineObserver sizes([this](const std::string& t) { progress_->sizeLine(t); });
+    SaveRunObserver sizes([this](const std::string& t) { progress_->sizeLine(t); }, dialogs());
     scan::SaveRequest req;
     req.destination = saveDestination_;
     req.skipDeleted = !saveDeleted;
@@ -425,6 +458,7 @@ void VolumeScanDlg::saveWorker() {
     req.stop = &stopFlag_;
     req.pause = &pause_;
     saver.saveCheckedItems(req);
+    sizes.reportRest();
     dialogs().showMessage("Saving Process Completed..");
     progress_->setStatus("Saving Process Completed..");
     restore();

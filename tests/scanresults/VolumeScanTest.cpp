@@ -61,13 +61,50 @@ TreeItem childNamed(CXHtmlTree& t, TreeItem parent, const std::string& name) {
     return kTreeRoot;
 }
 
+// The scripted answers, with a hook that runs on the worker when a given text is shown or asked.
+class HookedDialogs final : public UserDialogs {
+public:
+    explicit HookedDialogs(ScriptedDialogs& script) : script_(script) {}
+    std::function<void(const std::string&)> onText;
+
+    void showMessage(const std::string& text, Icon icon) override {
+        script_.showMessage(text, icon);
+        if (onText)
+            onText(text);
+    }
+    bool askYesNo(const std::string& text, Icon icon) override {
+        bool a = script_.askYesNo(text, icon);
+        if (onText)
+            onText(text);
+        return a;
+    }
+    std::optional<stdfs::path> chooseFolder(const std::string& t) override { return script_.chooseFolder(t); }
+    std::optional<stdfs::path> chooseOpenFile(const std::string& t, const std::string& f) override {
+        return script_.chooseOpenFile(t, f);
+    }
+    std::optional<stdfs::path> chooseSaveFile(const std::string& t, const std::string& f) override {
+        return script_.chooseSaveFile(t, f);
+    }
+    void openUrl(const std::string& url) override { script_.openUrl(url); }
+
+private:
+    ScriptedDialogs& script_;
+};
+
+// Waits for the worker to end by itself; false when it is still running after `seconds`.
+bool endsWithin(VolumeScanDlg& page, int seconds) {
+    for (int i = 0; i < seconds * 20 && page.workerRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !page.workerRunning();
+}
+
 class ScanPage : public ::testing::Test {
 protected:
     void SetUp() override {
         test::qtApp();
         AppOptions o;
         o.lockName = "scan-test-" + std::to_string(getpid());
-        o.dialogs = &dialogs;
+        o.dialogs = &hooked;
         o.exitProcess = [](int) {};
         app = std::make_unique<CKestrumApp>(std::move(o));
     }
@@ -86,6 +123,7 @@ protected:
         return v;
     }
     ScriptedDialogs dialogs;
+    HookedDialogs hooked{dialogs};
     std::unique_ptr<CKestrumApp> app;
 };
 
@@ -219,4 +257,123 @@ TEST_F(ScanPage, UnknownFileSystemAndNothingTicked) {
     settle(*ntfsPage);
     ntfsPage->savePressed();
     EXPECT_EQ(dialogs.messages.back(), "Please select File or Folder to save");
+}
+
+namespace {
+const char* const kScanDone = "Scanning processing done.Select save button to save the data.";
+
+std::string shaOf(const std::string& path) {
+    for (const auto& m : manifest())
+        if (m.partition == "NTFS" && m.path == path)
+            return m.sha;
+    return {};
+}
+} // namespace
+
+TEST_F(ScanPage, StopOrPauseLeftFromTheScanDoNotSpoilTheSave) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    auto page = open(image, sampleNtfs());
+    // A Stop and a Pause that land as the scan ends (the parser has read everything).
+    hooked.onText = [&](const std::string& t) {
+        if (t == kScanDone) {
+            page->activeParser()->requestStop();
+            page->pauseGate().pause();
+        }
+    };
+    ASSERT_TRUE(page->initPage());
+    settle(*page);
+    hooked.onText = nullptr;
+    CXHtmlTree& t = page->resultTree();
+    TreeItem pictures = childNamed(t, page->browser()->root(), "Pictures");
+    ASSERT_NE(pictures, kTreeRoot);
+    t.setCheck(pictures, true);  // never opened: dumped from the parser's entries
+
+    test::TempDir out;
+    dialogs.folder = out.path();
+    dialogs.answers = {true};
+    page->savePressed();
+    bool ended = endsWithin(*page, 20);
+    if (!ended)
+        page->stopPressed();  // let the test end
+    settle(*page);
+    ASSERT_TRUE(ended) << "the save waited for a Resume";
+    for (const char* f : {"Pictures/photo1.jpg", "Pictures/Holiday/beach.png"}) {
+        ASSERT_TRUE(stdfs::exists(out.path() / f)) << f;
+        EXPECT_EQ(sha256(out.path() / f), shaOf(f)) << f;
+    }
+    EXPECT_EQ(dialogs.messages.back(), "Saving Process Completed..");
+}
+
+TEST_F(ScanPage, StopEndsASavePausedInsideAFile) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    auto page = open(image, sampleNtfs());
+    ASSERT_TRUE(page->initPage());
+    settle(*page);
+    CXHtmlTree& t = page->resultTree();
+    TreeItem pictures = childNamed(t, page->browser()->root(), "Pictures");
+    page->browser()->fillChildren(pictures);
+    TreeItem photo = childNamed(t, pictures, "photo1.jpg");
+    ASSERT_NE(photo, kTreeRoot);
+    t.setCheck(photo, true);
+
+    test::TempDir out;
+    dialogs.folder = out.path();
+    dialogs.answers = {true};
+    // Pause pressed while the question is answered: the worker stops in the file's first piece.
+    hooked.onText = [&](const std::string& q) {
+        if (q == "Do you want to Save Deleted Files?")
+            page->pauseGate().pause();
+    };
+    page->savePressed();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(page->workerRunning());
+    page->stopPressed();
+    bool ended = endsWithin(*page, 5);
+    if (!ended)
+        page->resumePressed();
+    settle(*page);
+    EXPECT_TRUE(ended) << "Stop did not end a paused save";
+    EXPECT_EQ(dialogs.messages.back(), "Saving Process Completed..");
+    EXPECT_TRUE(page->findChild<QPushButton*>("1269")->isEnabled());
+}
+
+// A destination that takes no files (read-only) or no data (full): every failure is
+// reported, the run goes on to its end and the page is usable again.
+TEST_F(ScanPage, SaveToAReadOnlyOrFullFileSystemReportsTheFailures) {
+    VELMORA_REQUIRE_FIXTURE(image, "sample-disk.img");
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    auto page = open(image, sampleNtfs());
+    ASSERT_TRUE(page->initPage());
+    settle(*page);
+    CXHtmlTree& t = page->resultTree();
+    TreeItem root = page->browser()->root();
+    for (const char* name : {"Pictures", "Documents", "readme.txt"})
+        t.setCheck(childNamed(t, root, name), true);
+
+    struct Case {
+        const char* options;
+        const char* why;
+    } cases[] = {{"ro,size=1m", "Read-only"}, {"size=8k", "No space"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        test::TempDir mnt;
+        if (test::run("mount -t tmpfs -o " + std::string(c.options) + " velmora-test '" + mnt.path().string() + "'") != 0)
+            GTEST_SKIP() << "cannot mount tmpfs";
+        dialogs.messages.clear();
+        dialogs.folder = mnt.path();
+        dialogs.answers = {true};
+        page->savePressed();
+        settle(*page);
+        test::run("umount '" + mnt.path().string() + "'");
+        std::vector<std::string> failures;
+        for (const auto& m : dialogs.messages)
+            if (m.rfind("Exception :  ", 0) == 0)
+                failures.push_back(m);
+        ASSERT_FALSE(failures.empty());
+        EXPECT_NE(failures.front().find(c.why), std::string::npos) << failures.front();
+        EXPECT_EQ(dialogs.messages.back(), "Saving Process Completed..");
+        EXPECT_EQ(page->statusText().toStdString(), "Saving Process Completed..");
+        EXPECT_TRUE(page->findChild<QPushButton*>("1269")->isEnabled());
+    }
 }
