@@ -204,6 +204,15 @@ void VolumeScanDlg::buildControls() {
     });
     connect(tree_, &CXHtmlTreeWidget::itemDoubleClicked, this, [this](quint64 item) { itemDoubleClicked(item); });
     connect(list_, &CCheckListCtrl::checkBoxClicked, this, &VolumeScanDlg::listCheckClicked);
+    // The header's box ticks every row without a row click; the tree follows those too.
+    connect(list_, &CCheckListCtrl::rowStateChanged, this, [this](int row) {
+        if (searchResultsShown_)
+            return;
+        TreeItem item = list_->itemData(row);
+        bool ticked = list_->getCheck(row);
+        if (item != kTreeRoot && model_.exists(item) && model_.isChecked(item) != ticked)
+            model_.setCheck(item, ticked);
+    });
 }
 
 QString VolumeScanDlg::statusText() const { return status_->text(); }

@@ -172,6 +172,14 @@ TEST_F(ScanPage, SampleNtfsScansShowsDeletedInRedAndSavesTickedItems) {
         if (list->itemText(r, 0) == "report.txt")
             emit list->checkBoxClicked(r, CCheckListCtrl::kUnchecked);
     EXPECT_TRUE(t.isChecked(childNamed(t, docs, "report.txt")));
+    // The header box ticks and clears every row, and the tree follows it.
+    list->headerClicked(0);
+    EXPECT_TRUE(t.isChecked(docs));
+    list->headerClicked(0);
+    EXPECT_EQ(t.checkState(docs), kCheckUnchecked);
+    for (int r = 0; r < list->itemCount(); ++r)
+        if (list->itemText(r, 0) == "report.txt")
+            emit list->checkBoxClicked(r, CCheckListCtrl::kUnchecked);
 
     test::TempDir out;
     dialogs.folder = out.path();
