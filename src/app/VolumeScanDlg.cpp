@@ -231,7 +231,8 @@ bool VolumeScanDlg::initPage() {
     backButton_->setEnabled(false);
     volumeData_->setText(QString::fromStdString(volume_.volumeName.empty() ? volume_.volumeId : volume_.volumeName));
 
-    kind_ = fs::findParserKind(volume_.fsName);
+    // The recovery mode page reads the name after its leading blanks; so does the choice here.
+    kind_ = fs::findParserKind(fs::trimWhitespace(volume_.fsName));
     if (!kind_) {
         dialogs().showMessage("not a valid drive.");
         backButton_->setEnabled(true);

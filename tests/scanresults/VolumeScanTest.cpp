@@ -22,6 +22,8 @@ namespace stdfs = std::filesystem;
 
 namespace {
 
+const char* const kScanDone = "Scanning processing done.Select save button to save the data.";
+
 struct ManifestLine {
     std::string sha, state, partition, path;
 };
@@ -260,16 +262,18 @@ TEST_F(ScanPage, UnknownFileSystemAndNothingTicked) {
     EXPECT_EQ(page->statusText().toStdString(), "Not a valid Drive .Go back");
     EXPECT_TRUE(page->findChild<QPushButton*>("1057")->isEnabled());
 
-    auto ntfsPage = open(image, sampleNtfs());
+    // Blanks around the name do not make the volume unknown.
+    VolumeInfo padded = sampleNtfs();
+    padded.fsName = "  NTFS ";
+    auto ntfsPage = open(image, padded);
     ntfsPage->initPage();
     settle(*ntfsPage);
+    EXPECT_EQ(dialogs.messages.back(), kScanDone);
     ntfsPage->savePressed();
     EXPECT_EQ(dialogs.messages.back(), "Please select File or Folder to save");
 }
 
 namespace {
-const char* const kScanDone = "Scanning processing done.Select save button to save the data.";
-
 std::string shaOf(const std::string& path) {
     for (const auto& m : manifest())
         if (m.partition == "NTFS" && m.path == path)
