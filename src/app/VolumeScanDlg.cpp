@@ -298,6 +298,17 @@ void VolumeScanDlg::finishScan() {
     backButton_->setEnabled(true);
     setScanButtonsVisible(false);
     busy_ = false;
+    endOfRun();
+}
+
+void VolumeScanDlg::endOfRun() {
+    // A Stop or Pause pressed during a run is over with it: left set, the parser would refuse
+    // to write file contents and a later save (or a double-click save on this thread) would
+    // wait for a Resume with the button hidden.
+    if (parser_)
+        parser_->stopFlag().store(false);
+    releaseAllPauses(pause_);
+    stopFlag_ = false;
 }
 
 void VolumeScanDlg::pausePressed() {
@@ -433,10 +444,6 @@ void VolumeScanDlg::savePressed() {
     setScanButtonsVisible(true);
     setSavingControlsEnabled(false);
     stopFlag_ = false;
-    // A Stop or Pause pressed during the scan is over with the scan: left set, the parser
-    // would refuse to write file contents and the saver would wait for a Resume nobody sees.
-    parser_->stopFlag().store(false);
-    releaseAllPauses(pause_);
     startWorker([this] { saveWorker(); });
 }
 
@@ -447,7 +454,7 @@ void VolumeScanDlg::saveWorker() {
             [this] {
                 setSavingControlsEnabled(true);
                 setScanButtonsVisible(false);
-                stopFlag_ = false;
+                endOfRun();
             },
             Qt::QueuedConnection);
     };

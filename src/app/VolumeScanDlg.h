@@ -64,6 +64,7 @@ private:
     void scanWorker();
     void saveWorker();
     void finishScan();
+    void endOfRun();
     void setScanButtonsVisible(bool visible);
     void setSavingControlsEnabled(bool enabled);
     void setStatus(const QString& text);

@@ -298,10 +298,19 @@ TEST_F(ScanPage, StopOrPauseLeftFromTheScanDoNotSpoilTheSave) {
     CXHtmlTree& t = page->resultTree();
     TreeItem pictures = childNamed(t, page->browser()->root(), "Pictures");
     ASSERT_NE(pictures, kTreeRoot);
-    t.setCheck(pictures, true);  // never opened: dumped from the parser's entries
-
     test::TempDir out;
     dialogs.folder = out.path();
+
+    // A double-click save (on this thread) writes the whole file.
+    page->browser()->fillChildren(pictures);
+    page->itemDoubleClicked(childNamed(t, pictures, "photo1.jpg"));
+    ASSERT_TRUE(stdfs::exists(out.path() / "photo1.jpg"));
+    EXPECT_EQ(sha256(out.path() / "photo1.jpg"), shaOf("Pictures/photo1.jpg"));
+
+    // A ticked folder never opened is dumped from the parser's entries.
+    TreeItem holiday = childNamed(t, pictures, "Holiday");
+    t.setCheck(holiday, true);
+    t.setCheck(childNamed(t, pictures, "photo1.jpg"), true);
     dialogs.answers = {true};
     page->savePressed();
     bool ended = endsWithin(*page, 20);
