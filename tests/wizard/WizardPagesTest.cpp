@@ -211,6 +211,25 @@ TEST_F(Wizard, DrivePageListsImagesAndGreysDevicesItCannotOpen) {
     EXPECT_FALSE(tree->widgetItem(after[4])->flags() & Qt::ItemIsEnabled);
     EXPECT_TRUE(tree->widgetItem(after[4])->toolTip(0).contains("folder"));
     EXPECT_EQ(page->selectedDrive()->devicePath, image.string());
+
+    // An image that appears after it was listed greyed can be added again and chosen; one
+    // that went away is greyed when added again.
+    test::TempDir dir;
+    std::filesystem::path late = dir.path() / "late.img";
+    dialogs.file = late;
+    child<QPushButton>(page, "addDiskImage")->click();
+    after = t.children(roots[1]);
+    ASSERT_EQ(after.size(), 6u);
+    EXPECT_FALSE(tree->widgetItem(after[5])->flags() & Qt::ItemIsEnabled);
+    std::filesystem::copy_file(image, late);
+    child<QPushButton>(page, "addDiskImage")->click();
+    EXPECT_EQ(t.children(roots[1]).size(), 6u);
+    EXPECT_TRUE(tree->widgetItem(after[5])->flags() & Qt::ItemIsEnabled);
+    ASSERT_NE(page->selectedDrive(), nullptr);
+    EXPECT_EQ(page->selectedDrive()->devicePath, late.string());
+    std::filesystem::remove(late);
+    child<QPushButton>(page, "addDiskImage")->click();
+    EXPECT_FALSE(tree->widgetItem(after[5])->flags() & Qt::ItemIsEnabled);
 }
 
 TEST_F(Wizard, NextWithoutADriveOrVolumeAsksForOne) {
