@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <random>
 #include <thread>
 
 using namespace velmora;
@@ -61,6 +63,64 @@ TEST_F(TreeView, FollowsAWorkerThreadOnTheGuiThread) {
     EXPECT_EQ(r->child(1)->data(0, Qt::ForegroundRole), QVariant());
     EXPECT_EQ(shownTexts(r->child(0)), QStringList{QStringLiteral("..DUMY..")});
     EXPECT_TRUE(r->isExpanded());
+}
+
+// The worker inserts, deletes and ticks while the GUI thread keeps syncing; afterwards the
+// view shows exactly the model: same items in the same order, same texts and check states.
+TEST_F(TreeView, StaysEqualToAModelAWorkerChangesWhileTheViewSyncs) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::mt19937 rng(7);
+        std::vector<TreeItem> live{t.insertItem("ROOT", kFolderImage, kFolderImage)};
+        for (int i = 0; i < 6000; ++i) {
+            TreeItem at = live[rng() % live.size()];
+            unsigned op = rng() % 10;
+            if (op < 6) {
+                if (TreeItem n = t.insertItem("i" + std::to_string(i), 0, 0, at))
+                    live.push_back(n);
+            } else if (op < 8) {
+                t.setCheck(at, rng() % 2);
+            } else if (at != live.front()) {
+                t.deleteItem(at);
+            }
+            if (i % 500 == 0) {
+                std::vector<TreeItem> still;
+                for (TreeItem x : live)
+                    if (t.exists(x))
+                        still.push_back(x);
+                live.swap(still);
+            }
+        }
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents();
+    worker.join();
+    settle();
+
+    std::vector<TreeItem> stack{kTreeRoot};
+    size_t seen = 0;
+    while (!stack.empty()) {
+        TreeItem id = stack.back();
+        stack.pop_back();
+        QTreeWidgetItem* w = view.widgetItem(id);
+        ASSERT_NE(w, nullptr) << id;
+        std::vector<TreeItem> kids = t.children(id);
+        ASSERT_EQ(size_t(w->childCount()), kids.size()) << t.itemText(id);
+        for (size_t k = 0; k < kids.size(); ++k) {
+            QTreeWidgetItem* c = w->child(int(k));
+            ASSERT_EQ(view.treeItem(c), kids[k]);
+            EXPECT_EQ(c->text(0).toStdString(), t.itemText(kids[k]));
+            int state = t.checkState(kids[k]);
+            Qt::CheckState want = state == kCheckChecked ? Qt::Checked
+                                  : state == kCheckMixed  ? Qt::PartiallyChecked
+                                                          : Qt::Unchecked;
+            EXPECT_EQ(c->checkState(0), want) << t.itemText(kids[k]);
+            stack.push_back(kids[k]);
+            ++seen;
+        }
+    }
+    EXPECT_EQ(seen, t.size());
 }
 
 TEST_F(TreeView, ClickOnACheckBoxChecksTheSubtreeAndShowsMixedParents) {
