@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 #include "cli/VolumeSelection.h"
 
+#include "fs/common/OutputNames.h"
 #include "fs/common/TreeWalk.h"
 
 #include <iostream>
@@ -14,8 +15,9 @@ const char* kListHelp =
     "Lists every file and folder of a volume that is reachable from ROOT, deleted ones included,\n"
     "in tree order: path below ROOT (\"/\"-separated; entries whose folder is lost are below\n"
     "ORPHAN_ENTRY), d or f, \"deleted\" or \"-\", size, creation, access and modification time,\n"
-    "attribute letters, tab-separated. --json gives one object per entry with raw values (bytes,\n"
-    "ISO 8601 UTC times, deleted true/false). SOURCE is opened read-only.\n";
+    "attribute letters, tab-separated; control characters and \"/\" inside a name are shown as\n"
+    "\\xNN (recover takes a PATH in either form). --json gives one object per entry with raw\n"
+    "values (bytes, ISO 8601 UTC times, deleted true/false). SOURCE is opened read-only.\n";
 
 std::string jsonTime(const std::optional<fs::UnixTime>& t) { return t ? jsonString(fs::isoUtcText(*t)) : "null"; }
 
@@ -63,7 +65,10 @@ int cmdList(const Args& args) {
                       << ",\"modified\":" << jsonTime(d.modification)
                       << ",\"attributes\":" << jsonString(d.attributeText) << "}\n";
         } else {
-            std::cout << path << '\t' << (d.directory ? 'd' : 'f') << '\t' << (d.deleted ? "deleted" : "-") << '\t'
+            std::vector<std::string> shown;
+            for (const std::string& part : w.path)
+                shown.push_back(fs::listedName(part));
+            std::cout << fs::joinPath(shown) << '\t' << (d.directory ? 'd' : 'f') << '\t' << (d.deleted ? "deleted" : "-") << '\t'
                       << d.sizeText << '\t' << d.creationText << '\t' << d.accessText << '\t' << d.modificationText
                       << '\t' << d.attributeText << '\n';
         }

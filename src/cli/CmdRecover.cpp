@@ -86,18 +86,19 @@ int cmdRecover(const Args& args) {
     if (out.empty())
         return usageError("recover: --out DIR is missing");
 
-    ScannedVolume scanned;
-    if (int rc = openAndScan("recover", source, selection, scanned); rc != kOk)
-        return rc;
-    auto& parser = scanned.parser;
-    auto& progress = scanned.progress;
-    options.neverWrite = scanned.kind->rules.neverWriteFromTree;
+    // The output folder first: a folder that cannot be made is known before a long scan.
     std::string why;
     auto root = fs::OutputFolder::openRoot(out, &why);
     if (!root) {
         error(why);
         return kUsageError;
     }
+    ScannedVolume scanned;
+    if (int rc = openAndScan("recover", source, selection, scanned); rc != kOk)
+        return rc;
+    auto& parser = scanned.parser;
+    auto& progress = scanned.progress;
+    options.neverWrite = scanned.kind->rules.neverWriteFromTree;
     BarObserver observer(progress);
     fs::RecoverSummary sum = fs::recoverTree(*parser, *root, options, &observer, &parser->stopFlag());
     progress.finish();

@@ -3,6 +3,7 @@
 
 #include "Fixtures.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
@@ -131,6 +132,37 @@ TEST(NtfsCli, RecoverChoosesByPathAndPatternAndCanSkipDeleted) {
     EXPECT_NE(out.find("recovered 2 files, 10005 bytes, 0 failures"), std::string::npos) << out;
 }
 
+TEST(NtfsCli, UnusualNamesKeepToTheirLineAndNameTheirFileForRecover) {
+    VELMORA_REQUIRE_FIXTURE(dir, "ntfs-edge");
+    std::string text, json;
+    ASSERT_EQ(runCli("list " + q(dir / "volume.img"), &text), 0);
+    ASSERT_EQ(runCli("list " + q(dir / "volume.img") + " --json", &json), 0);
+    auto t = lines(text);
+    ASSERT_EQ(t.size(), lines(json).size());
+    for (const auto& l : t)
+        EXPECT_EQ(std::count(l.begin(), l.end(), '\t'), 7) << l;
+    std::set<std::string> paths;
+    for (const auto& l : t)
+        paths.insert(l.substr(0, l.find('\t')));
+    for (const char* p : {"odd/new\\x0aline.txt", "odd/tab\\x09name.txt", "odd/ctl\\x01\\x1f.txt",
+                          "odd/back\\slash.txt", "odd/colon:name.txt", "links/a/orig.txt", "links/b/other.txt"})
+        EXPECT_TRUE(paths.count(p)) << p;
+    EXPECT_NE(json.find("{\"path\":\"odd/new\\nline.txt\""), std::string::npos);
+
+    // Paths as the listing shows them, or as the volume records them; one that names nothing
+    // is reported.
+    test::TempDir tmp;
+    std::string out;
+    ASSERT_EQ(test::run(cli() + " recover " + q(dir / "volume.img") + " --out " + q(tmp.path()) +
+                            " 'odd/new\\x0aline.txt' \"$(printf 'odd/tab\\tname.txt')\" links/b nothing/here 2>&1",
+                        &out),
+              0);
+    EXPECT_EQ(filesBelow(tmp.path()),
+              (std::set<std::string>{"odd/new\nline.txt", "odd/tab\tname.txt", "links/b/other.txt"}));
+    EXPECT_NE(out.find("no entry at nothing/here"), std::string::npos) << out;
+    EXPECT_NE(out.find("recovered 3 files, 44 bytes, 1 failures"), std::string::npos) << out;
+}
+
 TEST(NtfsCli, ExitCodes) {
     VELMORA_REQUIRE_FIXTURE(dir, "ntfs-files");
     test::TempDir tmp;
@@ -152,6 +184,9 @@ TEST(NtfsCli, ExitCodes) {
         {"list " + q(zeros) + " --start-sector 0 --fs ntfs --size-mb 12", 1}, // not NTFS at all
         {"list " + q(zeros) + " --start-sector 0 --fs ext9", 2},
         {"list " + q(tmp.path() / "missing.img"), 1},
+        // An output folder that cannot be made is found before the volume is read.
+        {"recover " + q(zeros) + " --start-sector 0 --fs ntfs --out " + q(zeros / "sub"), 2},
+        {"recover " + img + " --out " + q(zeros), 2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(runCli(c.args), c.code) << c.args;

@@ -366,6 +366,33 @@ TEST(NtfsLinking, ParentsLaterInTheMftRootRecordZeroOrphansAndNames) {
     EXPECT_EQ(p.entries[0].nextSibling, 0);
 }
 
+TEST(NtfsLinking, EveryLongNameOfAFileShowsItInItsFolder) {
+    const uint64_t seq1 = uint64_t(1) << 48;
+    std::vector<std::vector<uint8_t>> recs(10, std::vector<uint8_t>(1024, 0));
+    recs[5] = makeRecord(3, {{u".", 5 | seq1, 3, kDir}});
+    recs[6] = makeRecord(3, {{u"a", 5 | seq1, 1, kDir}});
+    recs[7] = makeRecord(3, {{u"b", 5 | seq1, 1, kDir}});
+    // Hard links: a long name with its short one, a POSIX name in another folder (twice), and
+    // a name whose folder slot was reused since.
+    recs[8] = makeRecord(1, {{u"one.txt", 6 | seq1, 1},
+                             {u"ONE~1.TXT", 6 | seq1, 2},
+                             {u"two.txt", 7 | seq1, 0},
+                             {u"two.txt", 7 | seq1, 0},
+                             {u"stale.txt", 7 | (uint64_t(9) << 48), 0}});
+    // A folder keeps to its first name.
+    recs[9] = makeRecord(3, {{u"dir", 6 | seq1, 1, kDir}, {u"dir2", 7 | seq1, 1, kDir}});
+    HandVolume v(recs);
+    const ntfs& p = v.parser;
+    EXPECT_EQ(v.names(p.childrenOf(6)), (std::vector<std::string>{"one.txt", "dir"}));
+    EXPECT_EQ(v.names(p.childrenOf(7)), (std::vector<std::string>{"two.txt"}));
+    EXPECT_EQ(v.names(p.childrenOf(p.orphanIndex)), (std::vector<std::string>{"stale.txt"}));
+    int64_t two = p.childrenOf(7).at(0);
+    EXPECT_EQ(p.entries[size_t(two)].linkOf, 8);
+    EXPECT_EQ(p.entries[size_t(two)].recordOffset, p.entries[8].recordOffset);
+    EXPECT_EQ(p.fullPath(two), "b/two.txt");
+    EXPECT_EQ(p.orphanIndex, int64_t(p.entries.size()) - 1);
+}
+
 TEST(NtfsLinking, LoopsInDamagedChainsEndEveryWalk) {
     const uint64_t seq1 = uint64_t(1) << 48;
     std::vector<std::vector<uint8_t>> recs(10, std::vector<uint8_t>(1024, 0));

@@ -104,8 +104,10 @@ std::optional<OutputFolder> OutputFolder::openRoot(const std::filesystem::path& 
     std::filesystem::create_directories(dir, ec);
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
+        // Why the folder could not be made says more than why it cannot be opened.
         if (error)
-            *error = errnoText("cannot open " + dir.string(), errno);
+            *error = ec ? "cannot create " + dir.string() + ": " + ec.message()
+                        : errnoText("cannot open " + dir.string(), errno);
         return std::nullopt;
     }
     return OutputFolder(fd, dir);

@@ -1,6 +1,7 @@
 #include "fs/common/OutputNames.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace velmora::fs {
 
@@ -112,6 +113,22 @@ std::string safeName(std::string_view name) {
             out = std::string(cutAtBoundary(out, kMaxNameBytes));
         else
             out = fitWithExtension(std::string_view(out).substr(0, dot), std::string_view(out).substr(dot));
+    }
+    return out;
+}
+
+std::string listedName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        auto b = uint8_t(c);
+        if (b < 0x20 || b == 0x7F || c == '/') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", b);
+            out += buf;
+        } else {
+            out += c;
+        }
     }
     return out;
 }

@@ -20,6 +20,10 @@ std::string trimWhitespace(std::string_view text);
 // character boundary, keeping a short extension).
 std::string safeName(std::string_view name);
 
+// A name as a one-line listing shows it: control characters and "/" as "\xNN", so that
+// every entry keeps to its line and its path splits at the right places.
+std::string listedName(std::string_view name);
+
 // `name` with " (n)" inserted before its extension ("a.txt" -> "a (2).txt"), kept within
 // kMaxNameBytes. A leading dot does not start an extension (".bashrc" -> ".bashrc (2)").
 std::string numberedName(const std::string& name, unsigned n);

@@ -32,11 +32,16 @@ std::vector<std::string> splitPath(const std::string& text) {
     return parts;
 }
 
+// A PATH argument names an entry by its name as recorded or as the listing shows it.
+bool sameName(const std::string& name, const std::string& wanted) {
+    return name == wanted || listedName(name) == wanted;
+}
+
 bool startsWith(const std::vector<std::string>& path, const std::vector<std::string>& prefix) {
     if (prefix.size() > path.size())
         return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (path[i] != prefix[i])
+        if (!sameName(path[i], prefix[i]))
             return false;
     return true;
 }
@@ -131,7 +136,7 @@ RecoverSummary recoverTree(VolumeParser& parser, const OutputFolder& out, const 
         const EntryDescription& d = item.description;
         bool selected = wanted.empty();
         for (size_t i = 0; i < wanted.size(); ++i) {
-            if (item.path == wanted[i])
+            if (item.path.size() == wanted[i].size() && startsWith(item.path, wanted[i]))
                 wantedSeen[i] = true;
             if (startsWith(item.path, wanted[i]))
                 selected = true;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <unordered_set>
 
 namespace velmora {
 
@@ -15,29 +17,35 @@ namespace {
 // Attribute lists are a few kilobytes; this only keeps a damaged size from costing memory.
 constexpr uint64_t kMaxAttributeListBytes = 4u << 20;
 
-// The name that identifies the entry: a long (Win32 or POSIX) name wins over a DOS 8.3 one,
-// whatever their order in the record. Parent and name come from the same attribute.
-bool chooseFileName(Bytes record, const std::vector<Attribute>& attrs, FileName& out) {
-    bool haveDos = false;
-    FileName dos;
+// The names of a record: every long (Win32 or POSIX) one in record order, each a name of
+// the file in its own folder (hard links); a DOS 8.3 name only when there is no long one.
+// Parent and name always come from the same attribute.
+std::vector<FileName> fileNames(Bytes record, const std::vector<Attribute>& attrs) {
+    std::vector<FileName> names;
+    std::optional<FileName> dos;
     for (const Attribute& a : attrs) {
         if (a.type != kAttrFileName || a.nonResident || !a.contentInside)
             continue;
         auto fn = decodeFileName(a.content(record));
         if (!fn)
             continue;
-        if (fn->nameSpace != kNameSpaceDos) {
-            out = std::move(*fn);
-            return true;
-        }
-        if (!haveDos) {
+        if (fn->nameSpace != kNameSpaceDos)
+            names.push_back(std::move(*fn));
+        else if (!dos)
             dos = std::move(*fn);
-            haveDos = true;
-        }
     }
-    if (haveDos)
-        out = std::move(dos);
-    return haveDos;
+    if (names.empty() && dos)
+        names.push_back(std::move(*dos));
+    return names;
+}
+
+// The name that identifies the entry: a long name wins over a DOS one, whatever their order.
+bool chooseFileName(Bytes record, const std::vector<Attribute>& attrs, FileName& out) {
+    auto names = fileNames(record, attrs);
+    if (names.empty())
+        return false;
+    out = std::move(names.front());
+    return true;
 }
 
 int64_t signExtend48(uint64_t v) {
@@ -56,6 +64,7 @@ void ntfs::applyFileName(const FileName& fn, NtfsEntry& e) {
     e.parentIndex = signExtend48(fn.parentReference);
     e.parentSequence = referenceSequence(fn.parentReference);
     e.allocatedSize = fn.allocatedSize;
+    e.nameFlags = fn.flags;
     if ((fn.flags & kFileNameDirectoryFlag) || (e.recordFlags & kRecordDirectory))
         e.kind = 'D';
 }
@@ -68,31 +77,71 @@ void ntfs::parseRecordBytes(Bytes rec, NtfsEntry& e) {
     e.recordFlags = h.flags;
     e.sequence = h.sequence;
     auto attrs = ntfsfmt::collectAttributes(rec);
-    FileName fn;
-    bool named = chooseFileName(rec, attrs, fn);
+    auto names = fileNames(rec, attrs);
     // Extension records carry attributes of their base record, not a file of their own.
     if (h.baseReference != 0) {
         e.isExtension = true;
-        if (named)
+        for (FileName& fn : names)
             extensionNames_.push_back({h.baseReference, std::move(fn)});
         return;
     }
-    if (named)
-        applyFileName(fn, e);
+    if (names.empty())
+        return;
+    applyFileName(names.front(), e);
+    for (size_t k = 1; k < names.size(); ++k)
+        extraNames_.push_back({e.selfIndex, std::move(names[k])});
 }
 
 void ntfs::nameFromExtensions() {
-    for (const ExtensionName& x : extensionNames_) {
+    for (ExtensionName& x : extensionNames_) {
         uint64_t b = referenceRecord(x.baseReference);
         if (b >= entries.size())
             continue;
         NtfsEntry& base = entries[size_t(b)];
         uint16_t seq = referenceSequence(x.baseReference);
-        if (!base.isFile() || base.isExtension || !base.name.empty() || (seq != 0 && seq != base.sequence))
+        if (!base.isFile() || base.isExtension || (seq != 0 && seq != base.sequence))
             continue;
-        applyFileName(x.fileName, base);
+        if (base.name.empty())
+            applyFileName(x.fileName, base);
+        else if (x.fileName.nameSpace != kNameSpaceDos)
+            extraNames_.push_back({int64_t(b), std::move(x.fileName)});
     }
     extensionNames_.clear();
+}
+
+void ntfs::addLinkEntries() {
+    const size_t slots = entries.size();
+    // Every (file, folder, name) once: the same name can be met in more than one record.
+    std::unordered_set<std::string> known;
+    auto key = [](int64_t file, int64_t folder, const std::string& name) {
+        return std::to_string(file) + '/' + std::to_string(folder) + '/' + name;
+    };
+    for (ExtraName& x : extraNames_) {
+        if (x.position <= 0 || size_t(x.position) >= slots)
+            continue;
+        const NtfsEntry& base = entries[size_t(x.position)];
+        // Folders have one name; a second would show an empty copy of the folder.
+        if (base.name.empty() || base.kind == 'D' || (x.fileName.flags & kFileNameDirectoryFlag))
+            continue;
+        int64_t parent = signExtend48(x.fileName.parentReference);
+        known.insert(key(x.position, base.parentIndex, base.name));
+        if (!known.insert(key(x.position, parent, x.fileName.name)).second)
+            continue;
+        NtfsEntry link = base;
+        link.selfIndex = int64_t(entries.size());
+        link.linkOf = x.position;
+        link.firstChild = link.nextSibling = 0;
+        link.orphan = 0;
+        applyFileName(x.fileName, link);
+        entries.push_back(std::move(link));
+    }
+    extraNames_.clear();
+}
+
+uint64_t ntfs::recordNumberOf(int64_t position) const {
+    if (position >= 0 && size_t(position) < entries.size() && entries[size_t(position)].linkOf >= 0)
+        return uint64_t(entries[size_t(position)].linkOf);
+    return uint64_t(position);
 }
 
 void ntfs::parseEntry(uint64_t recordOffset, uint32_t position) {
@@ -259,11 +308,12 @@ void ntfs::collectExtensionRecords() {
         auto items = decodeAttributeList(list);
         std::stable_sort(items.begin(), items.end(),
                          [](const AttributeListEntry& x, const AttributeListEntry& y) { return x.startVcn < y.startVcn; });
+        std::unordered_set<uint64_t> seen;
         for (const AttributeListEntry& item : items) {
             if (item.type != kAttrData || item.nameLength != 0)
                 continue;
             uint64_t rn = referenceRecord(item.reference);
-            if (std::find(extensionRecords.begin(), extensionRecords.end(), rn) == extensionRecords.end())
+            if (seen.insert(rn).second)
                 extensionRecords.push_back(rn);
         }
         break;
@@ -280,13 +330,15 @@ NtfsDataStream ntfs::dataStream(int64_t position) {
         collectExtensionRecords();
         if (!extensionRecords.empty())
             compressionUnit = 0;
+        const uint64_t self = recordNumberOf(position);
+        const size_t slots = recordSlots_ ? std::min(recordSlots_, entries.size()) : entries.size();
         for (uint64_t rn : extensionRecords) {
-            if (rn == uint64_t(position) || rn >= entries.size())
+            if (rn == self || rn >= slots)
                 continue;
             Record r;
             if (!loadRecord(entries[size_t(rn)].recordOffset, r))
                 continue;
-            if (referenceRecord(r.header.baseReference) != uint64_t(position))
+            if (referenceRecord(r.header.baseReference) != self)
                 continue;  // the slot was reused by another file since
             records.push_back(std::move(r));
         }
@@ -383,9 +435,10 @@ NtfsEntryDetails ntfs::entryDetails(int64_t position) {
         }
         break;
     }
+    // A hard link's own name, and a name kept in an extension record, give their own flags.
+    const NtfsEntry& e = entries[size_t(position)];
     FileName fn;
-    if (fileNameOf(r, fn))
-        d.fileFlags = fn.flags;
+    d.fileFlags = e.linkOf < 0 && fileNameOf(r, fn) ? fn.flags : e.nameFlags;
     auto text = [](uint64_t t) { return t ? display::fileTimeText(t) : std::string(); };
     d.creationText = text(d.creation);
     d.accessText = text(d.access);

@@ -33,6 +33,8 @@ void ntfs::buildTree() {
         setRange(0, int64_t(n));
         resetLinks();
         extensionNames_.clear();
+        extraNames_.clear();
+        recordSlots_ = n;
         std::vector<uint8_t> piece;
         std::vector<uint8_t> rec(recordBytes);
         const size_t perPiece = std::max<size_t>(1, kParsePieceBytes / recordBytes);
@@ -67,8 +69,12 @@ void ntfs::buildTree() {
             i = j;
         }
         nameFromExtensions();
+        // In deep mode parent references mean nothing, and so do a file's other names.
+        if (scanMode != 3)
+            addLinkEntries();
+        extraNames_.clear();
         // Linking after parsing: a parent later in the MFT is known by the time its child is linked.
-        for (size_t k = 0; k < n; ++k)
+        for (size_t k = 0; k < entries.size(); ++k)
             linkEntry(int64_t(k));
     }
 

@@ -37,6 +37,8 @@ struct NtfsEntry {
     uint16_t sequence = 0;             // the record's sequence number
     uint16_t parentSequence = 0;       // sequence number in the parent reference
     bool isExtension = false;          // holds attributes of another record
+    uint32_t nameFlags = 0;            // flags of the file name attribute that named it
+    int64_t linkOf = -1;               // another name (hard link) of the file in record linkOf
 
     bool isFile() const { return signature[0] == 'F' && signature[1] == 'I' && signature[2] == 'L' && signature[3] == 'E'; }
     bool inUse() const { return recordFlags & ntfsfmt::kRecordInUse; }
@@ -191,6 +193,17 @@ private:
     void applyFileName(const ntfsfmt::FileName& fn, NtfsEntry& e);
     void nameFromExtensions();
     std::vector<ExtensionName> extensionNames_;
+    // Names of a file beyond the one it is shown by: each becomes an entry of its own after
+    // the record slots, so that the file appears in every folder that holds it.
+    struct ExtraName {
+        int64_t position;
+        ntfsfmt::FileName fileName;
+    };
+    std::vector<ExtraName> extraNames_;
+    void addLinkEntries();
+    // The MFT record an entry stands for (a hard link's entry stands for its file's record).
+    uint64_t recordNumberOf(int64_t position) const;
+    size_t recordSlots_ = 0;  // entries that are MFT record slots
     void linkEntry(int64_t position);
     void resetLinks();
     bool searchForMft();
