@@ -4,6 +4,7 @@
 #include "scan/TreeSaver.h"
 
 #include <fstream>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -187,6 +188,42 @@ TEST(TreeSaver, HostileNamesStayInsideAndCyclesEnd) {
     for (auto& e : stdfs::recursive_directory_iterator(tmp.path()))
         EXPECT_EQ(e.path().string().rfind(out.string(), 0), 0u) << e.path();
     EXPECT_FALSE(stdfs::exists(tmp.path() / "escape.txt"));
+}
+
+// Names that become equal once made safe, and a folder and a file of one name side by side,
+// in a dump and in a tree save: every file is kept, none replaces another.
+TEST(TreeSaver, CollidingNamesKeepEveryFile) {
+    test::FakeParser p;
+    auto dumped = p.add(-1, "D", true);
+    p.add(dumped, "a/b", false, "1");
+    p.add(dumped, "a_b", false, "2");
+    auto sub = p.add(dumped, "x", true);
+    p.add(sub, "in", false, "3");
+    p.add(dumped, "x", false, "4");
+    p.add(-1, "y", false, "5");  // a file before the folder of its name
+    auto folder = p.add(-1, "y", true);
+    p.add(folder, "in", false, "6");
+    CXHtmlTree tree;
+    ResultBrowser b(tree, p);
+    TreeItem root = b.fillRoot("ROOT");
+    b.addPlaceholders();
+    auto kids = tree.children(root);
+    ASSERT_EQ(kids.size(), 3u);
+    b.fillChildren(kids[2]);  // the folder "y" is saved item by item
+    tree.setCheck(root, true);
+    test::TempDir tmp;
+    SaveRequest req;
+    req.destination = tmp.path();
+    req.skipDeleted = false;
+    SaveReport r = TreeSaver(b).saveCheckedItems(req);
+    EXPECT_EQ(r.files, 6u);
+    EXPECT_EQ(r.failures, 0u);
+    std::vector<std::string> contents;
+    for (auto& e : stdfs::recursive_directory_iterator(tmp.path()))
+        if (e.is_regular_file())
+            contents.push_back(slurp(e.path()));
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
 }
 
 TEST(TreeSaver, StopEndsAFolderDumpAtTheNextChild) {
