@@ -185,6 +185,7 @@ fs::SaveOutcome ntfs::saveTo(int fd, int64_t position) {
         }
         NtfsDataStream s = dataStream(position);
         bool ok = true;
+        result.unreadableBytes += s.outsideBytes;
         if (s.present) {
             if (s.resident) {
                 if (!s.residentContent.empty() &&

@@ -417,6 +417,31 @@ NtfsDataStream ntfs::dataStream(int64_t position) {
         s.realSize = most;
     if (s.initializedSize > s.realSize)
         s.initializedSize = s.realSize;
+
+    // Clusters past the end of the volume hold nothing of the file: runs are cut there, so
+    // that no content path walks what a damaged run list claims beyond the disk. What they
+    // claimed within the file's initialized bytes is counted as unreadable.
+    const uint64_t clusters = volumeClusters();
+    const uint64_t valid = s.initializedSize;
+    auto bytesWithin = [&](uint64_t vcn, uint64_t count) -> uint64_t {
+        uint64_t from = 0, to = 0;
+        if (__builtin_mul_overflow(vcn, clusterBytes, &from) || from >= valid)
+            return 0;
+        if (__builtin_add_overflow(vcn, count, &to) || __builtin_mul_overflow(to, clusterBytes, &to) || to > valid)
+            to = valid;
+        return to - from;
+    };
+    for (NtfsRun& run : s.runs) {
+        if (run.sparse)
+            continue;
+        uint64_t keep = run.lcn >= 0 && uint64_t(run.lcn) < clusters ? std::min(run.count, clusters - uint64_t(run.lcn)) : 0;
+        if (keep == run.count)
+            continue;
+        s.outsideBytes += bytesWithin(run.vcn + keep, run.count - keep);
+        run.count = keep;
+    }
+    s.runs.erase(std::remove_if(s.runs.begin(), s.runs.end(), [](const NtfsRun& r) { return r.count == 0; }),
+                 s.runs.end());
     return s;
 }
 

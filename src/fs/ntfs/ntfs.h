@@ -74,7 +74,8 @@ struct NtfsDataStream {
     uint64_t allocatedSize = 0;
     uint16_t flags = 0;
     uint16_t unitShift = 0;
-    std::vector<NtfsRun> runs;     // ascending, non-overlapping virtual cluster ranges
+    std::vector<NtfsRun> runs;     // ascending, non-overlapping virtual cluster ranges, within the volume
+    uint64_t outsideBytes = 0;     // file bytes whose clusters would lie past the volume's end
     bool viaAttributeList = false;
     bool compressed() const { return (flags & ntfsfmt::kAttrFlagCompressionMask) && unitShift > 0 && unitShift <= 16; }
 };
