@@ -400,10 +400,15 @@ void VolumeScanDlg::saveOneFile(TreeItem item) {
             return;
         destination_->setText(QString::fromStdString(folder->string()));
     }
-    auto dest = fs::OutputFolder::openRoot(destination_->text().toStdString());
     auto ref = browser_->entryOf(item);
-    if (!dest || !ref)
+    if (!ref)
         return;
+    std::string cannotOpen;
+    auto dest = fs::OutputFolder::openRoot(destination_->text().toStdString(), &cannotOpen);
+    if (!dest) {
+        dialogs().showMessage("Exception :  " + cannotOpen + "   ");
+        return;
+    }
     fs::EntryDescription d = parser_->describe(*ref);
     std::string used, why;
     int fd = dest->createNewFile(fs::trimWhitespace(d.name), &used, &why);

@@ -397,4 +397,19 @@ TEST_F(ScanPage, SaveToAReadOnlyOrFullFileSystemReportsTheFailures) {
         EXPECT_EQ(page->statusText().toStdString(), "Saving Process Completed..");
         EXPECT_TRUE(page->findChild<QPushButton*>("1269")->isEnabled());
     }
+
+    // A destination that cannot be made at all: the save and a double-click save say so.
+    test::TempDir dir;
+    std::ofstream(dir.path() / "plain-file") << "x";
+    dialogs.messages.clear();
+    dialogs.folder = dir.path() / "plain-file" / "sub";
+    dialogs.answers = {true};
+    page->savePressed();
+    settle(*page);
+    ASSERT_GE(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages.end()[-2].rfind("Exception :  ", 0), 0u) << dialogs.messages.end()[-2];
+    dialogs.messages.clear();
+    page->itemDoubleClicked(childNamed(t, root, "readme.txt"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind("Exception :  ", 0), 0u) << dialogs.messages[0];
 }
