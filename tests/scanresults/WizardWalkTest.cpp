@@ -88,4 +88,24 @@ TEST(WizardWalk, SampleDiskFromTheDriveListToSavedFiles) {
     // Back from the results shows the recovery mode page again.
     press(results, "1057");
     EXPECT_TRUE(mode->isVisible());
+
+    // Next and Back again and again: each scan page scans anew, Back is refused while it
+    // scans, and the pages left behind are gone.
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        press(mode, "1053");
+        auto* again = qobject_cast<VolumeScanDlg*>(mode->successor());
+        ASSERT_NE(again, nullptr);
+        press(again, "1057");  // disabled while the scan runs
+        again->waitForWorker();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(again->isVisible());
+        EXPECT_EQ(dialogs.messages.back(), "Scanning processing done.Select save button to save the data.");
+        EXPECT_GT(again->resultTree().childCount(again->browser()->root()), 0u);
+        press(again, "1057");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(mode->isVisible());
+        EXPECT_TRUE(mode->findChildren<VolumeScanDlg*>().isEmpty());
+    }
 }
