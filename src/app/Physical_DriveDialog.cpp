@@ -155,8 +155,33 @@ size_t Physical_DriveDialog::addDiskImage(const std::string& path) {
     std::filesystem::path p(path);
     std::filesystem::path absolute = std::filesystem::absolute(p, ec);
     std::string device = ec ? path : absolute.lexically_normal().string();
+    // Opened read-only just to learn whether it can be read; closed again at once.
+    auto probe = [&device](DriveEntry& e) {
+        std::error_code dirError;
+        FileReadSeek reader;
+        e.reason.clear();
+        if (std::filesystem::is_directory(device, dirError)) {
+            e.readable = false;  // opens fine, but holds no sectors
+            e.reason = "it is a folder, not a disk image";
+        } else {
+            e.readable = reader.open(device);
+            if (!e.readable)
+                e.reason = reader.lastError == EACCES || reader.lastError == EPERM
+                               ? "needs administrator rights (permission denied)"
+                               : std::strerror(reader.lastError);
+        }
+    };
     for (size_t i = 0; i < driveList_.size(); ++i) {
         if (driveList_[i].devicePath == device) {
+            // Added again: the file may have appeared, gone or changed rights since.
+            if (driveList_[i].image) {
+                probe(driveList_[i]);
+                if (QTreeWidgetItem* w = tree_->widgetItem(driveItems_[i])) {
+                    w->setDisabled(!driveList_[i].readable);
+                    w->setToolTip(0, QString::fromStdString(driveList_[i].readable ? device
+                                                                                  : unreadableTip(driveList_[i].reason)));
+                }
+            }
             if (driveList_[i].readable)
                 selectItem(driveItems_[i]);
             return i;
@@ -166,18 +191,7 @@ size_t Physical_DriveDialog::addDiskImage(const std::string& path) {
     e.devicePath = device;
     e.text = p.filename().string().empty() ? device : p.filename().string();
     e.image = true;
-    // Opened read-only just to learn whether it can be read; closed again at once.
-    FileReadSeek probe;
-    if (std::filesystem::is_directory(device, ec)) {
-        e.readable = false;  // opens fine, but holds no sectors
-        e.reason = "it is a folder, not a disk image";
-    } else {
-        e.readable = probe.open(device);
-        if (!e.readable)
-            e.reason = probe.lastError == EACCES || probe.lastError == EPERM
-                           ? "needs administrator rights (permission denied)"
-                           : std::strerror(probe.lastError);
-    }
+    probe(e);
     size_t index = driveList_.size();
     uint64_t item = appendDrive(std::move(e));
     tree_->tree().expandItem(drives_);
