@@ -4,7 +4,6 @@
 #include "fs/common/TreeWalk.h"
 
 #include <iostream>
-#include <regex>
 
 namespace velmora::cli {
 
@@ -60,13 +59,8 @@ int cmdRecover(const Args& args) {
             const std::string& v = args[++i];
             if (a == "--out") {
                 out = v;
-            } else {
-                try {
-                    options.match = std::regex(v, std::regex::ECMAScript | std::regex::icase);
-                    options.useMatch = true;
-                } catch (const std::regex_error& e) {
-                    return usageError("recover: bad --match pattern '" + v + "': " + e.what());
-                }
+            } else if (std::string why; !fs::setMatchPattern(options, v, &why)) {
+                return usageError("recover: bad --match pattern '" + v + "': " + why);
             }
         } else if (a == "--skip-deleted") {
             options.skipDeleted = true;

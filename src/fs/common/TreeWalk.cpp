@@ -119,6 +119,18 @@ void walkTree(VolumeParser& parser, const std::function<bool(const WalkItem&)>& 
     walkWithChain(parser, [&](const WalkItem& item, const std::vector<EntryRef>&) { return visit(item); });
 }
 
+bool setMatchPattern(RecoverOptions& options, const std::string& pattern, std::string* error) {
+    try {
+        options.match = std::regex(pattern, std::regex::ECMAScript | std::regex::icase);
+        options.useMatch = true;
+        return true;
+    } catch (const std::regex_error& e) {
+        if (error)
+            *error = e.what();
+        return false;
+    }
+}
+
 RecoverSummary recoverTree(VolumeParser& parser, const OutputFolder& out, const RecoverOptions& options,
                            RecoverObserver* observer, const std::atomic<bool>* stop) {
     RecoverSummary summary;

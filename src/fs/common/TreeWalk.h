@@ -35,6 +35,10 @@ struct RecoverOptions {
     std::function<bool(const EntryDescription&)> neverWrite;
 };
 
+// Sets options.match from a pattern (ECMAScript, case-insensitive); false with the reason
+// when the pattern is not a valid expression.
+bool setMatchPattern(RecoverOptions& options, const std::string& pattern, std::string* error);
+
 struct RecoverSummary {
     uint64_t files = 0;
     uint64_t bytes = 0;
