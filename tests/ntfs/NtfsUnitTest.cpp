@@ -368,7 +368,7 @@ TEST(NtfsLinking, ParentsLaterInTheMftRootRecordZeroOrphansAndNames) {
 
 TEST(NtfsLinking, EveryLongNameOfAFileShowsItInItsFolder) {
     const uint64_t seq1 = uint64_t(1) << 48;
-    std::vector<std::vector<uint8_t>> recs(10, std::vector<uint8_t>(1024, 0));
+    std::vector<std::vector<uint8_t>> recs(12, std::vector<uint8_t>(1024, 0));
     recs[5] = makeRecord(3, {{u".", 5 | seq1, 3, kDir}});
     recs[6] = makeRecord(3, {{u"a", 5 | seq1, 1, kDir}});
     recs[7] = makeRecord(3, {{u"b", 5 | seq1, 1, kDir}});
@@ -381,9 +381,13 @@ TEST(NtfsLinking, EveryLongNameOfAFileShowsItInItsFolder) {
                              {u"stale.txt", 7 | (uint64_t(9) << 48), 0}});
     // A folder keeps to its first name.
     recs[9] = makeRecord(3, {{u"dir", 6 | seq1, 1, kDir}, {u"dir2", 7 | seq1, 1, kDir}});
+    // Only the short name in the base record, the long one in an extension record.
+    recs[10] = makeRecord(1, {{u"LONGER~1.TXT", 6 | seq1, 2}});
+    recs[11] = makeRecord(1, {{u"longer name.txt", 6 | seq1, 1}});
+    put64(recs[11], 0x20, 10 | seq1);
     HandVolume v(recs);
     const ntfs& p = v.parser;
-    EXPECT_EQ(v.names(p.childrenOf(6)), (std::vector<std::string>{"one.txt", "dir"}));
+    EXPECT_EQ(v.names(p.childrenOf(6)), (std::vector<std::string>{"one.txt", "dir", "longer name.txt"}));
     EXPECT_EQ(v.names(p.childrenOf(7)), (std::vector<std::string>{"two.txt"}));
     EXPECT_EQ(v.names(p.childrenOf(p.orphanIndex)), (std::vector<std::string>{"stale.txt"}));
     int64_t two = p.childrenOf(7).at(0);

@@ -65,6 +65,7 @@ void ntfs::applyFileName(const FileName& fn, NtfsEntry& e) {
     e.parentSequence = referenceSequence(fn.parentReference);
     e.allocatedSize = fn.allocatedSize;
     e.nameFlags = fn.flags;
+    e.shortName = fn.nameSpace == kNameSpaceDos;
     if ((fn.flags & kFileNameDirectoryFlag) || (e.recordFlags & kRecordDirectory))
         e.kind = 'D';
 }
@@ -101,9 +102,10 @@ void ntfs::nameFromExtensions() {
         uint16_t seq = referenceSequence(x.baseReference);
         if (!base.isFile() || base.isExtension || (seq != 0 && seq != base.sequence))
             continue;
-        if (base.name.empty())
+        bool isLong = x.fileName.nameSpace != kNameSpaceDos;
+        if (base.name.empty() || (base.shortName && isLong))
             applyFileName(x.fileName, base);
-        else if (x.fileName.nameSpace != kNameSpaceDos)
+        else if (isLong)
             extraNames_.push_back({int64_t(b), std::move(x.fileName)});
     }
     extensionNames_.clear();

@@ -38,6 +38,7 @@ struct NtfsEntry {
     uint16_t parentSequence = 0;       // sequence number in the parent reference
     bool isExtension = false;          // holds attributes of another record
     uint32_t nameFlags = 0;            // flags of the file name attribute that named it
+    bool shortName = false;            // named by a DOS 8.3 name (a long one is better)
     int64_t linkOf = -1;               // another name (hard link) of the file in record linkOf
 
     bool isFile() const { return signature[0] == 'F' && signature[1] == 'I' && signature[2] == 'L' && signature[3] == 'E'; }
