@@ -6,7 +6,9 @@
 
 namespace velmora::cli {
 
-enum ExitCode { kOk = 0, kSourceError = 1, kUsageError = 2 };
+// kIncomplete: the command ran but did not get everything it was asked for (recover: a file
+// failed, a PATH named nothing, or the run was stopped), so scripts never mistake it for success.
+enum ExitCode { kOk = 0, kSourceError = 1, kUsageError = 2, kIncomplete = 3 };
 
 using Args = std::vector<std::string>;
 

@@ -20,7 +20,8 @@ const char* kRecoverHelp =
     "--skip-deleted is given. Existing files are never replaced: a second file for the same\n"
     "path gets \" (2)\", \" (3)\" before its extension. Nothing is written outside DIR, and\n"
     "SOURCE is only read. Ends with a summary line; exit code 1 when the volume cannot be read\n"
-    "as its file system, 2 on bad arguments, 0 otherwise.\n";
+    "as its file system, 2 on bad arguments, 3 when some file could not be saved, a PATH named\n"
+    "nothing or the run was stopped, 0 when everything asked for was saved.\n";
 
 class BarObserver final : public fs::RecoverObserver {
 public:
@@ -103,10 +104,11 @@ int cmdRecover(const Args& args) {
               << sum.failures + sum.unmatchedPaths.size() << " failures";
     if (sum.unreadableBytes)
         std::cout << ", " << sum.unreadableBytes << " unreadable bytes written as zeros";
-    if (parser->stopFlag())
+    bool stopped = parser->stopFlag();
+    if (stopped)
         std::cout << " (stopped)";
     std::cout << "\n";
-    return kOk;
+    return sum.failures || !sum.unmatchedPaths.empty() || stopped ? kIncomplete : kOk;
 }
 
 } // namespace velmora::cli

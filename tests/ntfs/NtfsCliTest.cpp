@@ -150,13 +150,13 @@ TEST(NtfsCli, UnusualNamesKeepToTheirLineAndNameTheirFileForRecover) {
     EXPECT_NE(json.find("{\"path\":\"odd/new\\nline.txt\""), std::string::npos);
 
     // Paths as the listing shows them, or as the volume records them; one that names nothing
-    // is reported.
+    // is reported, and the run does not end as a success.
     test::TempDir tmp;
     std::string out;
     ASSERT_EQ(test::run(cli() + " recover " + q(dir / "volume.img") + " --out " + q(tmp.path()) +
                             " 'odd/new\\x0aline.txt' \"$(printf 'odd/tab\\tname.txt')\" links/b nothing/here 2>&1",
                         &out),
-              0);
+              3);
     EXPECT_EQ(filesBelow(tmp.path()),
               (std::set<std::string>{"odd/new\nline.txt", "odd/tab\tname.txt", "links/b/other.txt"}));
     EXPECT_NE(out.find("no entry at nothing/here"), std::string::npos) << out;
@@ -187,6 +187,8 @@ TEST(NtfsCli, ExitCodes) {
         // An output folder that cannot be made is found before the volume is read.
         {"recover " + q(zeros) + " --start-sector 0 --fs ntfs --out " + q(zeros / "sub"), 2},
         {"recover " + img + " --out " + q(zeros), 2},
+        {"recover " + img + " --out " + q(tmp.path() / "all"), 0},         // everything saved
+        {"recover " + img + " --out " + q(tmp.path() / "one") + " no/such/path", 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(runCli(c.args), c.code) << c.args;
