@@ -29,15 +29,6 @@ std::vector<uint8_t> readAll(const sfs::path& p) {
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
 }
 
-std::map<std::string, fs::WalkItem> listing(ntfs& p) {
-    std::map<std::string, fs::WalkItem> out;
-    fs::walkTree(p, [&](const fs::WalkItem& w) {
-        out[fs::joinPath(w.path)] = w;
-        return true;
-    });
-    return out;
-}
-
 const std::string kLong(200, 'x');
 
 // The files with unusual names hold their own name; the name they are saved under.
@@ -85,7 +76,7 @@ TEST(NtfsEdge, EveryFileIsSavedByteForByteUnderEachOfItsNames) {
         EXPECT_EQ(std::string(content.begin(), content.end()), name);
     }
 
-    auto all = listing(p);
+    auto all = test::listing(p);
     // The hard link's second name is a second entry of the same file.
     ASSERT_TRUE(all.count("links/b/other.txt"));
     EXPECT_EQ(all.at("links/b/other.txt").description.size, 20u);
@@ -157,7 +148,7 @@ TEST(NtfsEdge, TargetedDamageGivesFewerEntriesNeverACrashOrAHugeFile) {
     MemoryReadSeek cleanReader(clean);
     ntfs probe(&cleanReader);
     ASSERT_TRUE(probe.scan());
-    auto all = listing(probe);
+    auto all = test::listing(probe);
     auto recordAt = [&](const std::string& path) { return probe.entries[size_t(all.at(path).ref)].recordOffset; };
     const uint64_t ads = recordAt("streams/ads.txt");
     const uint64_t half = recordAt("sizes/half-initialized.bin");

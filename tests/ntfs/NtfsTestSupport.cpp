@@ -170,4 +170,13 @@ std::string recoveredPath(const std::string& volumePath) {
     return out;
 }
 
+std::map<std::string, fs::WalkItem> listing(fs::VolumeParser& parser) {
+    std::map<std::string, fs::WalkItem> out;
+    fs::walkTree(parser, [&](const fs::WalkItem& w) {
+        out[fs::joinPath(w.path)] = w;
+        return true;
+    });
+    return out;
+}
+
 } // namespace velmora::test

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "fs/common/TreeWalk.h"
+
+#include <map>
+
 namespace velmora::test {
 
 // Hex SHA-256 of a file's content; empty when it cannot be read.
@@ -24,5 +28,8 @@ std::vector<ManifestRow> readManifest(const std::filesystem::path& file);
 
 // The path a recovered file gets below the output folder: each component trimmed of blanks.
 std::string recoveredPath(const std::string& volumePath);
+
+// Every file and folder reachable from ROOT, by "/"-separated path.
+std::map<std::string, fs::WalkItem> listing(fs::VolumeParser& parser);
 
 } // namespace velmora::test

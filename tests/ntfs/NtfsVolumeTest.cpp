@@ -33,16 +33,6 @@ struct Scanned {
     }
 };
 
-// Every file and folder reachable from ROOT, by path.
-std::map<std::string, fs::WalkItem> listing(ntfs& p) {
-    std::map<std::string, fs::WalkItem> out;
-    fs::walkTree(p, [&](const fs::WalkItem& w) {
-        out[fs::joinPath(w.path)] = w;
-        return true;
-    });
-    return out;
-}
-
 // Where a manifest file ended up: at its own path, or (its folder gone) below ORPHAN_ENTRY.
 sfs::path findRecovered(const sfs::path& root, const test::ManifestRow& row) {
     sfs::path direct = root / test::recoveredPath(row.path);
@@ -112,7 +102,7 @@ TEST(NtfsVolume, TreeShowsSystemFilesFirstOrphanFolderLastAndDeletedEntriesMarke
         EXPECT_NE(t, s.parser.rootIndex);
     }
 
-    auto all = listing(s.parser);
+    auto all = test::listing(s.parser);
     auto rows = test::readManifest(dir / "manifest.tsv");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);

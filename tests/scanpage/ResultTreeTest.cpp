@@ -62,14 +62,20 @@ struct Volume {
     }
 };
 
+// A volume as the page shows it after a scan: the first level, with placeholders.
+struct Shown {
+    explicit Shown(test::FakeParser& p) : b(tree, p), root(b.fillRoot("ROOT")) { b.addPlaceholders(); }
+    CXHtmlTree tree;
+    ResultBrowser b;
+    TreeItem root;
+};
+
 } // namespace
 
 TEST(ResultBrowser, FillsLazilyWithPlaceholdersAndRedDeletedItems) {
     Volume v;
-    CXHtmlTree tree;
-    ResultBrowser b(tree, v.p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(v.p);
+    auto& [tree, b, root] = shown;
     EXPECT_EQ(tree.itemText(root), "ROOT");
     ASSERT_EQ(tree.childCount(root), 5u);
     TreeItem docs = childNamed(tree, root, "Docs");
@@ -95,10 +101,8 @@ TEST(ResultBrowser, FillsLazilyWithPlaceholdersAndRedDeletedItems) {
 
 TEST(ResultBrowser, ChildrenOfATickedFolderAreTickedWhenLoaded) {
     Volume v;
-    CXHtmlTree tree;
-    ResultBrowser b(tree, v.p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(v.p);
+    auto& [tree, b, root] = shown;
     TreeItem docs = childNamed(tree, root, "Docs");
     tree.setCheck(docs, true);
     b.fillChildren(docs);
@@ -109,10 +113,8 @@ TEST(ResultBrowser, ChildrenOfATickedFolderAreTickedWhenLoaded) {
 
 TEST(TreeSaver, TickedItemsAndNeverOpenedFoldersAreWrittenBelowTheDestination) {
     Volume v;
-    CXHtmlTree tree;
-    ResultBrowser b(tree, v.p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(v.p);
+    auto& [tree, b, root] = shown;
     TreeItem docs = childNamed(tree, root, "Docs");
     b.fillChildren(docs);
     // Partly ticked Docs: a.txt and the never-opened Sub; Old ticked whole, never opened;
@@ -147,10 +149,8 @@ TEST(TreeSaver, TickedItemsAndNeverOpenedFoldersAreWrittenBelowTheDestination) {
 
 TEST(TreeSaver, DeletedEntriesAreSkippedUnlessAsked) {
     Volume v;
-    CXHtmlTree tree;
-    ResultBrowser b(tree, v.p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(v.p);
+    auto& [tree, b, root] = shown;
     for (TreeItem c : tree.children(root))
         tree.setCheck(c, true);
     test::TempDir tmp;
@@ -172,10 +172,8 @@ TEST(TreeSaver, HostileNamesStayInsideAndCyclesEnd) {
     auto inner = p.add(loop, "inner", true);
     p.nodes[inner].children.push_back(loop);  // damaged links: a folder inside itself
     p.add(inner, "f.txt", false, "f");
-    CXHtmlTree tree;
-    ResultBrowser b(tree, p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(p);
+    auto& [tree, b, root] = shown;
     for (TreeItem c : tree.children(root))
         tree.setCheck(c, true);
     test::TempDir tmp;
@@ -203,10 +201,8 @@ TEST(TreeSaver, CollidingNamesKeepEveryFile) {
     p.add(-1, "y", false, "5");  // a file before the folder of its name
     auto folder = p.add(-1, "y", true);
     p.add(folder, "in", false, "6");
-    CXHtmlTree tree;
-    ResultBrowser b(tree, p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(p);
+    auto& [tree, b, root] = shown;
     auto kids = tree.children(root);
     ASSERT_EQ(kids.size(), 3u);
     b.fillChildren(kids[2]);  // the folder "y" is saved item by item
@@ -231,10 +227,8 @@ TEST(TreeSaver, StopEndsAFolderDumpAtTheNextChild) {
     auto big = p.add(-1, "Big", true);
     for (int i = 0; i < 20; ++i)
         p.add(big, "f" + std::to_string(i), false, "x");
-    CXHtmlTree tree;
-    ResultBrowser b(tree, p);
-    TreeItem root = b.fillRoot("ROOT");
-    b.addPlaceholders();
+    Shown shown(p);
+    auto& [tree, b, root] = shown;
     tree.setCheck(childNamed(tree, root, "Big"), true);
     std::atomic<bool> stop{false};
     struct StopAfter final : ProgressSink {
