@@ -81,12 +81,6 @@ private:
     uint64_t failures_ = 0;
 };
 
-// Lets every worker held by the gate go on, however many Pauses were pressed.
-void releaseAllPauses(PauseGate& gate) {
-    while (gate.paused())
-        gate.resume();
-}
-
 } // namespace
 
 VolumeScanDlg::VolumeScanDlg(CKestrumApp& app, QWidget* parent, VolumeInfo volume, int recoveryMode)
@@ -307,7 +301,7 @@ void VolumeScanDlg::endOfRun() {
     // wait for a Resume with the button hidden.
     if (parser_)
         parser_->stopFlag().store(false);
-    releaseAllPauses(pause_);
+    pause_.resumeAll();
     stopFlag_ = false;
 }
 
@@ -337,7 +331,7 @@ void VolumeScanDlg::stopPressed() {
     // A save paused inside a file waits on the parser's own flag, which a save leaves alone:
     // Stop lets it finish that file and end.
     if (!busy_)
-        releaseAllPauses(pause_);
+        pause_.resumeAll();
     setStatus(QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
 }
 

@@ -46,6 +46,14 @@ public:
         }
         changed_.notify_all();
     }
+    // Ends every pause at once, however many were made (a run is over).
+    void resumeAll() {
+        {
+            std::lock_guard lock(mutex_);
+            depth_ = 0;
+        }
+        changed_.notify_all();
+    }
     bool paused() const {
         std::lock_guard lock(mutex_);
         return depth_ > 0;
