@@ -117,6 +117,7 @@ int Partition::scanGpt(readWriteInterface& reader, const uint8_t* header) {
     }
     static const std::array<uint8_t, 16> msReserved = {0x16, 0xE3, 0xC9, 0xE3, 0x5C, 0x0B, 0xB8, 0x4D,
                                                        0x81, 0x7D, 0xF9, 0x2D, 0xF0, 0x02, 0x15, 0xAE};
+    int firstError = 0;
     for (uint32_t i = 0; i < count && !stopRequested; ++i) {
         Bytes e(entries.data() + size_t(i) * size, size);
         bool unused = true;
@@ -126,7 +127,7 @@ int Partition::scanGpt(readWriteInterface& reader, const uint8_t* header) {
             continue;
         int64_t start = int64_t(le64(e, 0x20));
         int64_t end = int64_t(le64(e, 0x28));
-        if (start <= 2 || end < start)
+        if (start <= 2 || end < start || start > kMaxSector || end > kMaxSector)
             continue;
         size_t nameUnits = 0;
         while (nameUnits < 36 && le16(e, 0x38 + 2 * nameUnits) != 0)
@@ -135,11 +136,16 @@ int Partition::scanGpt(readWriteInterface& reader, const uint8_t* header) {
         if (name == "Microsoft reserved partition" || std::equal(msReserved.begin(), msReserved.end(), e.begin()))
             continue;
 
+        // An entry whose first sector cannot be read is listed by its name, and the entries
+        // after it are still read; the error is reported at the end.
         std::vector<uint8_t> head(kIdentifyBytes, 0);
-        if (!reader.readAt(start * kSectorSize, head.data(), 512))
-            return errorOf(reader);
-        reader.readAt(start * kSectorSize + 512, head.data() + 512, uint32_t(kIdentifyBytes - 512));
-        FileSystemId id = identifyFileSystem(head);
+        FileSystemId id;
+        if (reader.readAt(start * kSectorSize, head.data(), 512)) {
+            reader.readAt(start * kSectorSize + 512, head.data() + 512, uint32_t(kIdentifyBytes - 512));
+            id = identifyFileSystem(head);
+        } else {
+            firstError = firstError ? firstError : errorOf(reader);
+        }
 
         VolumeInfo v;
         v.startSector = start;
@@ -184,7 +190,7 @@ int Partition::scanGpt(readWriteInterface& reader, const uint8_t* header) {
         v.sizeText = std::to_string((end - start + 1) / 2048);  // the ending LBA is inclusive
         add(v);
     }
-    return 0;
+    return firstError;
 }
 
 void Partition::addMbrVolume(readWriteInterface& reader, uint8_t type, int64_t start, uint64_t count,

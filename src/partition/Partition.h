@@ -35,6 +35,8 @@ public:
     // Bounds against damaged or hostile tables.
     static constexpr int kMaxExtendedLinks = 1024;
     static constexpr uint32_t kMaxGptEntries = 1024;
+    // Largest sector number whose byte offset fits a signed 64-bit number.
+    static constexpr int64_t kMaxSector = INT64_MAX / 512 - 1;
 
 private:
     int scanGpt(readWriteInterface& reader, const uint8_t* header);

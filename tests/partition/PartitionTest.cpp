@@ -199,9 +199,16 @@ TEST(PartitionTables, GptHeaderEntryArrayIsUsedAndBounded) {
     entry(0, 0x30, 2048, 4095, "first");
     entry(150, 0xAF, 3000, 3000 + 4095, "late");  // past entry 80, after 149 unused ones
     entry(199, 0xAF, 1, 100, "bad start");        // starts inside the GPT itself: ignored
+    // Beyond the end of the disk: listed by its name, and the entries after it still count.
+    entry(100, 0xAF, 1000000000, 1000000000 + 4095, "far");
+    entry(120, 0xAF, uint64_t(1) << 62, (uint64_t(1) << 62) + 10, "absurd");  // no byte offset fits
     MemoryReadSeek r(disk);
-    auto v = scan(r, true);
-    expectRows(v, {{"first", "1", 2048}, {"late", "2", 3000}});
+    std::vector<VolumeInfo> v;
+    Partition p;
+    p.gptFormat = true;
+    p.ownerVolumes = &v;
+    EXPECT_NE(p.scanTables(r), 0);  // the unreadable entry is reported
+    expectRows(v, {{"first", "1", 2048}, {"far", "2", 1000000000}, {"late", "2", 3000}});
 }
 
 TEST(FileSystemIdentification, FatTypeFollowsTheClusterCount) {
