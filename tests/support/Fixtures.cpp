@@ -15,8 +15,8 @@ static fs::path envPath(const char* name, const fs::path& fallback) {
     return v && *v ? fs::path(v) : fallback;
 }
 
-fs::path sourceDir() { return envPath("VELMORA_SOURCE_DIR", fs::current_path()); }
-fs::path binaryDir() { return envPath("VELMORA_BINARY_DIR", fs::current_path()); }
+fs::path sourceDir() { return envPath("VELMORA_SOURCE_DIR", VELMORA_DEFAULT_SOURCE_DIR); }
+fs::path binaryDir() { return envPath("VELMORA_BINARY_DIR", VELMORA_DEFAULT_BINARY_DIR); }
 
 bool inCi() {
     const char* v = std::getenv("CI");
@@ -37,7 +37,7 @@ int run(const std::string& command, std::string* output) {
 }
 
 fs::path fixture(const std::string& name, std::string* why) {
-    fs::path dir = envPath("VELMORA_FIXTURE_DIR", binaryDir() / "fixtures");
+    fs::path dir = envPath("VELMORA_FIXTURE_DIR", VELMORA_DEFAULT_FIXTURE_DIR);
     fs::path image = dir / name;
     if (fs::exists(image))
         return image;
@@ -57,7 +57,7 @@ fs::path fixture(const std::string& name, std::string* why) {
 }
 
 fs::path sharedFile(const std::string& relative) {
-    return envPath("VELMORA_SHARED_DIR", sourceDir() / ".." / "shared") / relative;
+    return envPath("VELMORA_SHARED_DIR", VELMORA_DEFAULT_SHARED_DIR) / relative;
 }
 
 TempDir::TempDir() {
