@@ -56,16 +56,8 @@ int cmdPartitions(const Args& args) {
         std::cerr << "velmora-cli: the MBR only protects a GPT; reading the GPT\n";
         gpt = true;
     }
-    std::vector<VolumeInfo> volumes;
-    NullProgress status;
-    Partition scanner;
-    scanner.gptFormat = gpt;
-    scanner.statusSink = &status;
-    scanner.ownerVolumes = &volumes;
-    int rc = scanner.scanTables(reader);
-    // The list numbers its rows 0, 1, 2 ... whatever numbers the scan used.
-    for (size_t i = 0; i < volumes.size(); ++i)
-        volumes[i].volumeId = std::to_string(i);
+    int rc = 0;
+    std::vector<VolumeInfo> volumes = Partition::listVolumes(reader, gpt, nullptr, &rc);
     if (!json)
         std::cout << "VOLUME\tFILE_SYSTEM\tVOLUME_SIZE\tSTART_SECTOR\n";
     for (const auto& v : volumes) {

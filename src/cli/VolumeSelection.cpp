@@ -101,18 +101,9 @@ int resolveVolume(const std::string& source, const VolumeSelection& sel, FileRea
     reader.baseOffset = 0;
     if (sel.volumeId) {
         bool gpt = sel.gpt || Partition::hasProtectiveMbrOnly(reader);
-        std::vector<VolumeInfo> volumes;
-        NullProgress quiet;
-        Partition scanner;
-        scanner.gptFormat = gpt;
-        scanner.statusSink = &quiet;
-        scanner.ownerVolumes = &volumes;
-        scanner.scanTables(reader);
-        // Numbered as `velmora-cli partitions` numbers its rows.
-        for (size_t k = 0; k < volumes.size(); ++k) {
-            if (std::to_string(k) == *sel.volumeId) {
-                volume = volumes[k];
-                volume.volumeId = *sel.volumeId;
+        for (const VolumeInfo& v : Partition::listVolumes(reader, gpt)) {
+            if (v.volumeId == *sel.volumeId) {
+                volume = v;
                 reader.baseOffset = volume.startSector * kSectorSize;
                 return kOk;
             }

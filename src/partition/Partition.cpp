@@ -75,6 +75,22 @@ bool Partition::isHfsPlusAt(readWriteInterface& reader, int64_t sector) {
     return b[0] == 'H' && b[1] == '+' && b[2] == 0;
 }
 
+std::vector<VolumeInfo> Partition::listVolumes(readWriteInterface& reader, bool gpt, ProgressSink* status,
+                                               int* result) {
+    std::vector<VolumeInfo> volumes;
+    Partition scanner;
+    scanner.gptFormat = gpt;
+    scanner.statusSink = status;
+    scanner.ownerVolumes = &volumes;
+    int rc = scanner.scanTables(reader);
+    if (result)
+        *result = rc;
+    // Rows are numbered by their place, whatever numbers the scan used up.
+    for (size_t i = 0; i < volumes.size(); ++i)
+        volumes[i].volumeId = std::to_string(i);
+    return volumes;
+}
+
 bool Partition::hasProtectiveMbrOnly(readWriteInterface& reader) {
     uint8_t s[512];
     if (!reader.readAt(0, s, sizeof s))

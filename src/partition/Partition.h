@@ -24,6 +24,11 @@ public:
     bool isExFatAt(readWriteInterface& reader, int64_t sector);
     bool isHfsPlusAt(readWriteInterface& reader, int64_t sector);
 
+    // The standard scan as the partition list shows it: the volumes in scan order, their
+    // volumeId renumbered 0, 1, 2 ... by row. `result` gets scanTables' result.
+    static std::vector<VolumeInfo> listVolumes(readWriteInterface& reader, bool gpt, ProgressSink* status = nullptr,
+                                               int* result = nullptr);
+
     // True when sector 0 is an MBR whose only used entry is the protective 0xEE of a GPT disk.
     static bool hasProtectiveMbrOnly(readWriteInterface& reader);
 
